@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+namespace Vacuola {
+
+class Clock;
+class FileSystem;
+class ManagementFileList;
+class SearchFolderRegister;
+class SweepTree;
+class TextEditor;
+class WindowServices;
+
+// What a sweep works with: the window, the two registers, the file system, the
+// clock, the editor for the log and the folder that holds the program (and its logs).
+struct SweepContext
+{
+    WindowServices &window;
+    SearchFolderRegister &searchFolders;
+    ManagementFileList &managementFiles;
+    FileSystem &fileSystem;
+    Clock &clock;
+    TextEditor &textEditor;
+    QString programFolder; // no trailing slash
+};
+
+/**
+ * The sweep: walks the selected search folder and removes, bottom-up, every
+ * folder that holds no subfolder and no content file. Runs on the window's
+ * thread and keeps the window alive by pumping messages before each folder.
+ */
+class SweepEngine final
+{
+    Q_DISABLE_COPY_MOVE(SweepEngine)
+
+public:
+    explicit SweepEngine(const SweepContext &context);
+    ~SweepEngine();
+
+    /** Start/stop command. Idle: runs a whole sweep and returns when it ends. Sweeping: a stop request. */
+    void VacuolaExecute();
+    /** Deletes log files older than the cut-off (start-up purge). */
+    void PurgeOldLogs(const QDateTime &cutOff);
+    /** Opens the day's log in the plain-text editor. */
+    void LogViewClick();
+
+    bool running() const;
+    /** True from the start of a sweep until VacuolaExecute has returned, also while a stopped sweep winds down. */
+    bool busy() const;
+    int delCount() const;
+    int errCount() const;
+    const QStringList &logList() const;
+    const QStringList &scanList() const;
+    /** The path of the day's log file for a moment. */
+    QString logFilePath(const QDateTime &moment) const;
+
+private:
+    bool ScanFolder(int n);
+    bool HasSubFolder(const QString &path);
+    void RemoveFolder(const QString &path);
+    /** Appends the log block to the day's file. Throws IoError on a file failure. */
+    void WriteLog(const QDateTime &startTime);
+    void stopRequest();
+
+    SweepContext m_context;
+    quint8 Running = 0;
+    QStringList ScanList;
+    QStringList LogList;
+    qint32 DelCount = 0;
+    qint32 ErrCount = 0;
+    bool m_busy = false;
+    QString m_sweptPath;
+    SweepTree *m_tree = nullptr;
+};
+
+} // namespace Vacuola

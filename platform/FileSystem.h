@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace Vacuola {
+
+// Every result of type int below is 0 on success or the operating system's error
+// number of the call that failed (errno on POSIX), taken right after the failure.
+
+enum class EntryKind
+{
+    Folder, // a real directory (never a symbolic link to one)
+    File,   // a regular file
+    Other   // symbolic link, fifo, socket, device, or a name that cannot be decoded: always content
+};
+
+struct FolderEntry
+{
+    QString name;
+    EntryKind kind = EntryKind::Other;
+};
+
+// One entry of a plain listing outside a sweep (log files of the program folder).
+struct FileInfo
+{
+    QString name;
+    EntryKind kind = EntryKind::Other;
+    bool readOnly = false;   // owner-write bit clear
+    QDateTime lastWrite;     // local time
+};
+
+using FolderVisitor = std::function<bool(const FolderEntry &)>; // return false to stop the listing
+using FileVisitor = std::function<void(const FileInfo &)>;
+
+/**
+ * Operations confined to one swept folder (the root). Every path handed in is
+ * absolute and is either the root itself or root + "/" + relative components.
+ * Implementations never follow a symbolic link below the root, never cross into
+ * another mounted file system, never leave the root, and remove folders only
+ * with rmdir semantics. A path that does not lie at or below the root fails
+ * with EXDEV without touching anything.
+ */
+class SweepTree
+{
+public:
+    virtual ~SweepTree() = default;
+
+    /** Lists a folder, "." and ".." left out, in the order the system returns them. */
+    virtual int listFolder(const QString &path, const FolderVisitor &visit) = 0;
+    /** Reads the read-only mapping of a folder (owner-write bit clear). */
+    virtual int folderReadOnly(const QString &path, bool &readOnly) = 0;
+    /** Adds the owner-write bit, every other mode bit as read. */
+    virtual int clearReadOnly(const QString &path) = 0;
+    /** Deletes the regular file `name` (one component) in `folder`. Never a folder or a link target. */
+    virtual int deleteFile(const QString &folder, const QString &name) = 0;
+    /** rmdir: never removes a folder that holds an entry. The root itself may be removed. */
+    virtual int removeFolder(const QString &path) = 0;
+};
+
+/**
+ * The file system as the program sees it. One implementation per operating
+ * system; tests wrap the real one to inject failures.
+ */
+class FileSystem
+{
+public:
+    virtual ~FileSystem() = default;
+
+    /** True exactly when the path can be stat()ed and is a directory (links followed). */
+    virtual bool folderExists(const QString &path) = 0;
+    /** True when any entry of that name exists (lstat: links are not followed). */
+    virtual bool entryExists(const QString &path) = 0;
+    /** True when the folder is the root of a mounted file system ("/" or a mount point). */
+    virtual bool isMountRoot(const QString &path) = 0;
+    /** True when the folder lies on an optical-disc file system (iso9660, UDF). */
+    virtual bool isOpticalDisc(const QString &path) = 0;
+
+    /** Opens the swept folder. Never null: when the root cannot be opened every call on the tree fails. */
+    virtual std::unique_ptr<SweepTree> openTree(const QString &root) = 0;
+
+    /** Lists the entries of a folder with their kind, write bit and last-write time; links are not followed. */
+    virtual int listFiles(const QString &folder, const FileVisitor &visit) = 0;
+    /** Deletes a file (unlink); never a folder. */
+    virtual int deleteFile(const QString &path) = 0;
+
+    /** Appends bytes at the end of the file, creating it when missing; never truncates. One call, one block. */
+    virtual int appendToFile(const QString &path, const QByteArray &bytes) = 0;
+    /** Reads a whole file. */
+    virtual int readFile(const QString &path, QByteArray &bytes) = 0;
+    /** Replaces the file atomically: temporary file in the same folder, flush, rename. */
+    virtual int replaceFile(const QString &path, const QByteArray &bytes) = 0;
+};
+
+/** The file system of the machine the program runs on. */
+FileSystem &systemFileSystem();
+
+/** The system's message text for an error number, trimmed of trailing blanks and dots, at most 255 bytes. */
+QString errorMessage(int error);
+
+} // namespace Vacuola

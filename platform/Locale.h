@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// Locale-dependent text operations. They follow QLocale() (the default locale),
+// which is the user's locale in the program and a fixed one in tests.
+namespace Vacuola::Locale {
+
+/** Collation of the locale with case ignored: <0, 0, >0. Used to sort log lines and management file names. */
+int compareIgnoreCase(const QString &a, const QString &b);
+
+/** Collation of the locale with case respected (the version test). */
+int compareCaseSensitive(const QString &a, const QString &b);
+
+/** The locale's short date form. */
+QString shortDate(const QDate &date);
+
+/** The locale's long time form, without any time-zone field. */
+QString longTime(const QTime &time);
+
+/** A start moment: short date, and unless the time is 00:00:00, a blank and the long time. */
+QString startMoment(const QDateTime &moment);
+
+/** An elapsed time as a time of day in the long time form; whole days are dropped. */
+QString elapsed(qint64 milliseconds);
+
+} // namespace Vacuola::Locale
+
+namespace Vacuola::Locale {
+
+/** The order of the management file list: compareIgnoreCase, ties broken by code points, so the order is total. */
+int compareNames(const QString &a, const QString &b);
+
+} // namespace Vacuola::Locale

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test through ctest.
+#   tools/test.sh              normal build in build/
+#   tools/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/deps.sh
+
+build=build
+flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [ "${1:-}" = "--sanitize" ]; then
+    build=build-asan
+    flags=(-DCMAKE_BUILD_TYPE=Debug -DVACUOLA_SANITIZE=ON)
+fi
+cmake -S . -B "$build" "${flags[@]}"
+cmake --build "$build" --parallel "$(nproc)"
+ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)"

@@ -1,4 +1,128 @@
-int main()
+// One sweep of a folder, run headless exactly as the window runs it, for timing.
+//
+//   sweep_bench [--names a,b,...] [--log DIR] FOLDER
+//
+// The given management file names are checked (default: the preset set),
+// DisableReadOnly and NonStop are checked, the log option is 3 with --log (the
+// day's log is written into DIR) and 0 otherwise. The pump processes Qt events.
+// Prints one line: removed N errors M seconds S
+
+#include "engine/RegisterLists.h"
+#include "engine/SweepEngine.h"
+#include "engine/WindowServices.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/TextEditor.h"
+#include "registers/ManagementFileRegister.h"
+#include "registers/SearchFolderRegister.h"
+#include "tests/support/FakeWindow.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+using namespace Vacuola;
+
+// Window services without a window: options fixed, boxes never shown (NonStop),
+// the question answered Yes, and a pump that runs the event loop like the window's.
+class BenchWindow final : public WindowServices
 {
-    return 0;
+public:
+    explicit BenchWindow(bool writeLog)
+        : m_writeLog(writeLog)
+    {
+    }
+    void setStatusText(const QString &text) override { m_status = text; }
+    void setRemovalCounter(const QString &) override {}
+    void setStartCaption(const QString &) override {}
+    void setStartEnabled(bool) override {}
+    void setDelFolderEnabled(bool) override {}
+    void setRunLock(bool) override {}
+    void processMessages() override { QCoreApplication::processEvents(); }
+    bool isMarked(OptionMark mark) const override
+    {
+        switch (mark) {
+        case OptionMark::Log0:
+            return !m_writeLog;
+        case OptionMark::Log3:
+            return m_writeLog;
+        case OptionMark::DisableReadOnly:
+        case OptionMark::NonStop:
+            return true;
+        default:
+            return false;
+        }
+    }
+    void setMarked(OptionMark, bool) override {}
+    void showInformation(const QString &) override {}
+    Answer askWarning(const QString &) override { return Answer::Yes; }
+    bool inputBox(const QString &, const QString &, QString &) override { return false; }
+    void bringToForeground() override {}
+    void showErrorReport(const QString &text) override
+    {
+        std::fprintf(stderr, "sweep_bench: %s.\n", qPrintable(text));
+        m_failed = true;
+    }
+    QString status() const { return m_status; }
+    bool failed() const { return m_failed; }
+
+private:
+    bool m_writeLog;
+    bool m_failed = false;
+    QString m_status;
+};
+
+int usage()
+{
+    std::fprintf(stderr, "usage: sweep_bench [--names a,b,...] [--log DIR] FOLDER\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList names = ManagementFileRegister::presetSet();
+    QString logFolder;
+    QString folder;
+    const QStringList args = app.arguments().mid(1);
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--names") && i + 1 < args.size())
+            names = args.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        else if (args.at(i) == QLatin1String("--log") && i + 1 < args.size())
+            logFolder = QFileInfo(args.at(++i)).absoluteFilePath();
+        else if (folder.isEmpty() && !args.at(i).startsWith(QLatin1String("--")))
+            folder = args.at(i);
+        else
+            return usage();
+    }
+    if (folder.isEmpty())
+        return usage();
+
+    BenchWindow window(!logFolder.isEmpty());
+    Test::MemorySearchFolderList searchList;
+    Test::MemoryManagementFileList fileList;
+    SearchFolderRegister searchFolders(searchList, window, systemFileSystem());
+    ManagementFileRegister managementFiles(fileList, window);
+    for (const QString &name : std::as_const(names))
+        managementFiles.AddIgnoreFile(name.toLower());
+
+    searchFolders.resetToPlaceholder();
+    searchFolders.appendStored(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
+    searchList.select(1);
+
+    SweepEngine engine(SweepContext{window, searchFolders, fileList, systemFileSystem(), systemClock(),
+                                    systemTextEditor(), logFolder.isEmpty() ? QDir::tempPath() : logFolder});
+    QElapsedTimer timer;
+    timer.start();
+    engine.VacuolaExecute();
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    std::printf("removed %d errors %d seconds %.3f\n", engine.delCount(), engine.errCount(), seconds);
+    return window.failed() ? 1 : 0;
 }

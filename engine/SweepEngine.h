@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <memory>
+
 namespace Vacuola {
 
 class Clock;
@@ -13,6 +15,7 @@ class ManagementFileList;
 class SearchFolderRegister;
 class SweepTree;
 class TextEditor;
+struct FolderEntry;
 class WindowServices;
 
 // What a sweep works with: the window, the two registers, the file system, the
@@ -49,7 +52,8 @@ public:
     void LogViewClick();
 
     bool running() const;
-    /** True from the start of a sweep until VacuolaExecute has returned, also while a stopped sweep winds down. */
+    /** True from the start of a sweep until VacuolaExecute has returned, also while a stopped sweep winds
+     * down. */
     bool busy() const;
     int delCount() const;
     int errCount() const;
@@ -66,6 +70,16 @@ private:
     void WriteLog(const QDateTime &startTime);
     void stopRequest();
 
+    /** Regular files are content unless their lower-cased name is checked; every other kind is content. */
+    bool isContentFile(const FolderEntry &entry) const;
+    /** Deletes the checked management files of a folder; fills the flag string or the failure. */
+    int deleteManagementFiles(const QString &path, QString &flags, QString &marker);
+    void reportFailure(const QString &text);
+    /** The text with every control character replaced by "?", so that a name cannot break a log line. */
+    static QString printable(const QString &text);
+    /** Runs the closing steps of a sweep: log, vanished folder, summary, idle state. */
+    void finishSweep(const QDateTime &startTime);
+
     SweepContext m_context;
     quint8 Running = 0;
     QStringList ScanList;
@@ -74,7 +88,7 @@ private:
     qint32 ErrCount = 0;
     bool m_busy = false;
     QString m_sweptPath;
-    SweepTree *m_tree = nullptr;
+    std::unique_ptr<SweepTree> m_tree;
 };
 
 } // namespace Vacuola

@@ -1,0 +1,162 @@
+#include "engine/SweepEngine.h"
+
+#include "engine/RegisterLists.h"
+#include "engine/WindowServices.h"
+#include "platform/FileSystem.h"
+
+#include <QList>
+
+#include <algorithm>
+
+namespace Vacuola {
+
+namespace {
+
+QString errorDetail(int error)
+{
+    return QStringLiteral("エラー内容\t(") + QString::number(error) + QLatin1Char(')') + errorMessage(error) +
+           QStringLiteral("\r\n");
+}
+
+} // namespace
+
+void SweepEngine::reportFailure(const QString &text)
+{
+    WindowServices &window = m_context.window;
+    window.bringToForeground();
+    if (!window.isMarked(OptionMark::NonStop))
+        window.showInformation(text);
+}
+
+void SweepEngine::RemoveFolder(const QString &path)
+{
+    WindowServices &window = m_context.window;
+    int error = 0;
+    QString marker;
+    QString flags;
+
+    bool readOnly = false;
+    // Attributes that cannot be read count as read-only, as every bit is set then.
+    const int readError = m_tree->folderReadOnly(path, readOnly);
+    if (readError != 0 || readOnly) {
+        if (!window.isMarked(OptionMark::DisableReadOnly)) {
+            const Answer answer =
+                window.askWarning(QStringLiteral("読取専用属性の付いたフォルダを検出しました\r\r") + path +
+                                  QStringLiteral("\r属性を解除して削除しますか？"));
+            if (answer == Answer::Cancel) {
+                stopRequest();
+                return;
+            }
+            if (answer == Answer::No)
+                return;
+        }
+        // Clearing attributes that could not be read is bound to fail; the
+        // folder is left exactly as it was and the read's error is reported.
+        error = readError != 0 ? readError : m_tree->clearReadOnly(path);
+        if (error == 0) {
+            flags = QStringLiteral("R");
+        } else {
+            reportFailure(
+                QStringLiteral("フォルダの属性を変更しようとしましたが、エラーが発生しました\r\r\n") +
+                errorDetail(error) + QStringLiteral("フォルダ名\t") + path);
+            marker = QStringLiteral(" ◆ 属性変更エラー：(");
+        }
+    }
+
+    if (error == 0)
+        error = deleteManagementFiles(path, flags, marker);
+
+    window.processMessages();
+
+    if (error == 0) {
+        error = m_tree->removeFolder(path);
+        if (error != 0) {
+            reportFailure(QStringLiteral("フォルダを削除しようとしましたが、エラーが発生しました\r\r\n") +
+                          errorDetail(error) + QStringLiteral("フォルダ名\t") + path);
+            marker = QStringLiteral(" ◆ フォルダ削除エラー：(");
+        }
+    }
+
+    QString suffix;
+    if (!flags.isEmpty())
+        suffix = QStringLiteral(" - ") + (flags.startsWith(QLatin1Char(',')) ? flags.mid(1) : flags);
+
+    if (error == 0) {
+        if (!window.isMarked(OptionMark::Log0))
+            LogList.append(printable(path) + suffix);
+        ++DelCount;
+    } else {
+        if (!window.isMarked(OptionMark::Log0)) {
+            LogList.append(printable(path) + printable(marker) + QString::number(error) + QLatin1Char(')') +
+                           printable(errorMessage(error)) + suffix);
+        }
+        ++ErrCount;
+    }
+    window.setRemovalCounter(QString::number(DelCount));
+}
+
+int SweepEngine::deleteManagementFiles(const QString &path, QString &flags, QString &marker)
+{
+    const ManagementFileList &list = m_context.managementFiles;
+    const int count = list.count();
+
+    bool anyChecked = false;
+    for (int i = 0; i < count && !anyChecked; ++i)
+        anyChecked = list.isChecked(i);
+    if (!anyChecked)
+        return 0;
+
+    // Names on disk are case-sensitive: one listing finds every spelling of a
+    // checked name (Thumbs.db and thumbs.db may both be there).
+    struct Found
+    {
+        QString name;
+        QString lower;
+    };
+    QList<Found> files;
+    m_tree->listFolder(path, [&](const FolderEntry &entry) {
+        if (entry.kind == EntryKind::File)
+            files.append(Found{entry.name, entry.name.toLower()});
+        return true;
+    });
+    if (files.isEmpty())
+        return 0;
+
+    for (int i = 0; i < count && i < list.count(); ++i) {
+        if (!list.isChecked(i))
+            continue;
+        const QString name = list.name(i);
+        bool deleted = false;
+        for (const Found &file : std::as_const(files)) {
+            if (file.lower != name)
+                continue;
+            const int error = m_tree->deleteFile(path, file.name);
+            if (error != 0) {
+                reportFailure(
+                    QStringLiteral("ファイルの削除をしようとしましたが、エラーが発生しました\r\r\n") +
+                    errorDetail(error) + QStringLiteral("ファイル名\t") + path + QLatin1Char('/') +
+                    file.name);
+                marker = QStringLiteral(" [ ") + name + QStringLiteral(" ] ◆ ファイル削除エラー：(");
+                return error;
+            }
+            deleted = true;
+        }
+        if (deleted)
+            flags += QLatin1Char(',') + QString::number(i);
+    }
+    return 0;
+}
+
+QString SweepEngine::printable(const QString &text)
+{
+    const auto isControl = [](QChar c) {
+        return c.category() == QChar::Other_Control;
+    };
+    if (std::none_of(text.cbegin(), text.cend(), isControl))
+        return text;
+    QString result = text;
+    std::replace_if(result.begin(), result.end(), isControl, QLatin1Char('?'));
+    return result;
+}
+
+} // namespace Vacuola

@@ -1,0 +1,112 @@
+#include "engine/SweepEngine.h"
+
+#include "engine/IoError.h"
+#include "engine/RegisterLists.h"
+#include "engine/WindowServices.h"
+#include "platform/Clock.h"
+#include "platform/Cp932.h"
+#include "platform/FileSystem.h"
+#include "platform/Locale.h"
+#include "platform/TextEditor.h"
+
+#include <algorithm>
+
+namespace Vacuola {
+
+QString SweepEngine::logFilePath(const QDateTime &moment) const
+{
+    return m_context.programFolder + QStringLiteral("/Vacuola-") +
+           moment.date().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log");
+}
+
+void SweepEngine::WriteLog(const QDateTime &startTime)
+{
+    std::sort(LogList.begin(), LogList.end(),
+              [](const QString &a, const QString &b) { return Locale::compareIgnoreCase(a, b) < 0; });
+
+    LogList.insert(0, QStringLiteral("*** Top of List ***"));
+
+    const ManagementFileList &list = m_context.managementFiles;
+    QString legend;
+    for (int i = 0; i < list.count(); ++i) {
+        if (list.isChecked(i))
+            legend += QString::number(i) + QLatin1Char(':') + printable(list.name(i)) + QLatin1Char('\t');
+    }
+    LogList.insert(0, legend);
+    LogList.insert(0, QStringLiteral("削除対象管理ファイル"));
+
+    QString counts = QStringLiteral("削除件数 = ") + QString::number(DelCount);
+    if (ErrCount != 0)
+        counts += QStringLiteral("\tエラー件数 = ") + QString::number(ErrCount);
+    LogList.insert(0, counts);
+
+    const QDateTime now = m_context.clock.now();
+    LogList.insert(0, QStringLiteral("開始日時 = ") + Locale::startMoment(startTime) +
+                          QStringLiteral("\t処理時間 = ") + Locale::elapsed(startTime.msecsTo(now)));
+
+    // The end states begin with an ideographic space, not a blank.
+    LogList.insert(
+        0, QStringLiteral("Vacuola V1.13A フォルダ削除ロギング  検索フォルダ = ") + printable(m_sweptPath) +
+               (Running ? QStringLiteral("　終了状態 = 完了") : QStringLiteral("　終了状態 = 中止")));
+
+    LogList.append(QStringLiteral("*** Bottom of List ***"));
+    LogList.append(QString());
+
+    // The clock is read again: a sweep that ends after midnight writes into the new day's file.
+    const QString path = logFilePath(m_context.clock.now());
+
+    QString text;
+    qsizetype size = 0;
+    for (const QString &line : std::as_const(LogList))
+        size += line.size() + 2;
+    text.reserve(size);
+    for (const QString &line : std::as_const(LogList)) {
+        text += line;
+        text += QStringLiteral("\r\n");
+    }
+
+    // One append for the whole block: the file is never rewritten or truncated.
+    const int error = m_context.fileSystem.appendToFile(path, Cp932::encode(text));
+    if (error != 0)
+        throw IoError::fromErrno(error);
+}
+
+void SweepEngine::PurgeOldLogs(const QDateTime &cutOff)
+{
+    FileSystem &fileSystem = m_context.fileSystem;
+    const QLatin1String prefix("Vacuola-");
+    const QLatin1String extension(".log");
+
+    QStringList doomed;
+    fileSystem.listFiles(m_context.programFolder, [&](const FileInfo &info) {
+        if (info.kind != EntryKind::File)
+            return;
+        if (info.name.size() < prefix.size() + extension.size() || !info.name.startsWith(prefix) ||
+            !info.name.endsWith(extension))
+            return;
+        if (info.readOnly || !info.lastWrite.isValid() || info.lastWrite >= cutOff)
+            return;
+        doomed.append(info.name);
+    });
+
+    // Deleted after the listing, so that the listing never sees its own folder change.
+    for (const QString &name : std::as_const(doomed))
+        fileSystem.deleteFile(m_context.programFolder + QLatin1Char('/') + name);
+}
+
+void SweepEngine::LogViewClick()
+{
+    const QString path = logFilePath(m_context.clock.now());
+    if (!m_context.fileSystem.entryExists(path)) {
+        m_context.window.setStatusText(QStringLiteral("LOGファイルがまだ作られていません"));
+        return;
+    }
+    const QString editor = m_context.textEditor.find();
+    if (editor.isEmpty()) {
+        m_context.window.setStatusText(QStringLiteral("メモ帳が見つかりません"));
+        return;
+    }
+    m_context.textEditor.open(editor, path);
+}
+
+} // namespace Vacuola

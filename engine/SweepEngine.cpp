@@ -1,0 +1,232 @@
+#include "engine/SweepEngine.h"
+
+#include "engine/IoError.h"
+#include "engine/RegisterLists.h"
+#include "engine/WindowServices.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "registers/SearchFolderRegister.h"
+
+namespace Vacuola {
+
+namespace {
+
+bool isDotEntry(const QString &name)
+{
+    return name.size() <= 2 && (name == QLatin1String(".") || name == QLatin1String(".."));
+}
+
+// Leaves the engine idle-ready even when something unexpected unwinds the sweep,
+// so that one fault never blocks every later sweep.
+class BusyGuard final
+{
+    Q_DISABLE_COPY_MOVE(BusyGuard)
+
+public:
+    explicit BusyGuard(bool &busy) : m_busy(busy) { m_busy = true; }
+    ~BusyGuard() { m_busy = false; }
+
+private:
+    bool &m_busy;
+};
+
+} // namespace
+
+SweepEngine::SweepEngine(const SweepContext &context) : m_context(context) {}
+
+SweepEngine::~SweepEngine() = default;
+
+bool SweepEngine::running() const
+{
+    return Running != 0;
+}
+
+bool SweepEngine::busy() const
+{
+    return m_busy;
+}
+
+int SweepEngine::delCount() const
+{
+    return DelCount;
+}
+
+int SweepEngine::errCount() const
+{
+    return ErrCount;
+}
+
+const QStringList &SweepEngine::logList() const
+{
+    return LogList;
+}
+
+const QStringList &SweepEngine::scanList() const
+{
+    return ScanList;
+}
+
+void SweepEngine::stopRequest()
+{
+    WindowServices &window = m_context.window;
+    window.setStatusText(QStringLiteral("中止処理中"));
+    Running = 0;
+    window.setStartEnabled(false);
+    window.processMessages();
+}
+
+void SweepEngine::VacuolaExecute()
+{
+    if (Running) {
+        stopRequest();
+        return;
+    }
+    // A stopped sweep still winding down shares ScanList, LogList and the
+    // counters with any sweep started now: nothing may start before it returns.
+    if (m_busy)
+        return;
+
+    WindowServices &window = m_context.window;
+    SearchFolderRegister &searchFolders = m_context.searchFolders;
+
+    const QString folder = searchFolders.selectedFolder();
+    if (folder.isEmpty() || !m_context.fileSystem.folderExists(folder)) {
+        window.setStatusText(QStringLiteral("フォルダが存在しません"));
+        searchFolders.DelFolderExecute();
+        return;
+    }
+
+    BusyGuard busy(m_busy);
+
+    searchFolders.bringSelectedToTop();
+    Running = 1;
+    window.setStartCaption(QStringLiteral("中止(&P)"));
+    window.setRunLock(true);
+    DelCount = 0;
+    ErrCount = 0;
+    window.setRemovalCounter(QStringLiteral("0"));
+    // The register may change while the sweep pumps messages; the swept path is
+    // kept from here for the log title and the vanished-folder check.
+    m_sweptPath = folder;
+    ScanList.clear();
+    ScanList.append(m_sweptPath);
+    LogList.clear();
+    const QDateTime startTime = m_context.clock.now();
+    QStringList PendingList;
+
+    m_tree = m_context.fileSystem.openTree(m_sweptPath);
+
+    while (!ScanList.isEmpty()) {
+        if (!Running)
+            break;
+        window.processMessages();
+        const int n = int(ScanList.size());
+        const bool found = ScanFolder(n);
+        if (!found) {
+            const QString dir = ScanList.at(n - 1);
+            if (ScanList.size() == n)
+                RemoveFolder(dir);
+            else
+                PendingList.append(dir);
+        }
+        ScanList.removeAt(n - 1);
+    }
+
+    while (!PendingList.isEmpty()) {
+        if (!Running)
+            break;
+        window.processMessages();
+        const QString dir = PendingList.constLast();
+        if (!HasSubFolder(dir))
+            RemoveFolder(dir);
+        PendingList.removeLast();
+    }
+
+    m_tree.reset();
+    finishSweep(startTime);
+}
+
+void SweepEngine::finishSweep(const QDateTime &startTime)
+{
+    WindowServices &window = m_context.window;
+    SearchFolderRegister &searchFolders = m_context.searchFolders;
+
+    if (!LogList.isEmpty()) {
+        // A log that cannot be written is reported, and the sweep still ends in
+        // the idle state rather than leaving the window locked.
+        try {
+            WriteLog(startTime);
+        } catch (const IoError &error) {
+            window.showErrorReport(error.text());
+        }
+    }
+
+    searchFolders.dropVanishedFolder(m_sweptPath);
+
+    const QString state = Running ? QStringLiteral("検索終了") : QStringLiteral("検索中止");
+    if (ErrCount == 0) {
+        window.setStatusText(state + QLatin1Char(' ') + QString::number(DelCount) +
+                             QStringLiteral("件削除しました"));
+    } else {
+        window.setStatusText(state + QStringLiteral(" 削除") + QString::number(DelCount) +
+                             QStringLiteral("件、エラー") + QString::number(ErrCount) + QStringLiteral("件"));
+    }
+
+    Running = 0;
+    window.setStartCaption(QStringLiteral("開始(&S)"));
+    window.setStartEnabled(!searchFolders.selectedFolder().isEmpty());
+    window.setRunLock(false);
+}
+
+bool SweepEngine::ScanFolder(int n)
+{
+    const QString dir = ScanList.at(n - 1);
+    m_context.window.setStatusText(dir);
+
+    bool found = false;
+    const QChar separator = QLatin1Char('/');
+    m_tree->listFolder(dir, [&](const FolderEntry &entry) {
+        if (entry.kind == EntryKind::Folder) {
+            if (!isDotEntry(entry.name))
+                ScanList.append(dir + separator + entry.name);
+        } else if (!found) {
+            found = isContentFile(entry);
+        }
+        return true;
+    });
+    return found;
+}
+
+bool SweepEngine::HasSubFolder(const QString &path)
+{
+    m_context.window.setStatusText(path);
+
+    bool hasSubFolder = false;
+    m_tree->listFolder(path, [&](const FolderEntry &entry) {
+        if (entry.kind == EntryKind::Folder && !isDotEntry(entry.name)) {
+            hasSubFolder = true;
+            return false;
+        }
+        return true;
+    });
+    return hasSubFolder;
+}
+
+bool SweepEngine::isContentFile(const FolderEntry &entry) const
+{
+    // Links, fifos, devices and names that cannot be decoded keep their folder.
+    if (entry.kind != EntryKind::File)
+        return true;
+    const ManagementFileList &list = m_context.managementFiles;
+    const int count = list.count();
+    if (count == 0)
+        return true;
+    const QString lower = entry.name.toLower();
+    for (int i = 0; i < count; ++i) {
+        if (list.name(i) == lower)
+            return !list.isChecked(i);
+    }
+    return true;
+}
+
+} // namespace Vacuola

@@ -17,8 +17,8 @@ class ManagementFileRegister final
 public:
     ManagementFileRegister(ManagementFileList &list, WindowServices &window);
 
-    static QString invalidChars();   // \/:,;*?"<>|
-    static QStringList presetSet();  // desktop.ini, thumbs.db, _thumbnl.sue, _catalog.vix
+    static QString invalidChars();  // \/:,;*?"<>|
+    static QStringList presetSet(); // desktop.ini, thumbs.db, _thumbnl.sue, _catalog.vix
 
     /** Registers a lower-cased name with its mark on, or reports the duplicate. */
     void AddIgnoreFile(const QString &name);
@@ -30,8 +30,11 @@ public:
     void IgnoreFileDelExecute();
     void IgnoreListDblClick();
 
-    /** True when a typed name is acceptable: not empty, no invalid character, storable in the settings file. */
+    /** True when a typed name is acceptable: not empty, no invalid character, storable in the settings file.
+     */
     static bool isValidTypedName(const QString &name);
+    /** True when the settings file can carry the name unchanged: code page 932, no control character. */
+    static bool isStorableName(const QString &name);
 
     // For the settings file
     void loadStored(const QString &name); // lower-cased, checked, no test

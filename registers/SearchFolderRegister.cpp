@@ -2,20 +2,107 @@
 
 #include "engine/RegisterLists.h"
 #include "engine/WindowServices.h"
+#include "platform/Cp932.h"
 #include "platform/FileSystem.h"
+
+#include <QDir>
 
 namespace Vacuola {
 
-SearchFolderRegister::SearchFolderRegister(SearchFolderList &list, WindowServices &window, FileSystem &fileSystem)
-    : m_list(list)
-    , m_window(window)
-    , m_fileSystem(fileSystem)
-{
-}
+SearchFolderRegister::SearchFolderRegister(SearchFolderList &list, WindowServices &window,
+                                           FileSystem &fileSystem)
+    : m_list(list), m_window(window), m_fileSystem(fileSystem)
+{}
 
 QString SearchFolderRegister::placeholder()
 {
     return QStringLiteral("検索フォルダを選択して下さい");
+}
+
+bool SearchFolderRegister::isRegistrable(const QString &path) const
+{
+    // A path that begins with two slashes stands for a network path and is refused.
+    if (!path.startsWith(u'/') || path.startsWith(QStringLiteral("//")))
+        return false;
+    // The settings file must be able to carry the path unchanged.
+    for (const QChar c : path) {
+        if (c.category() == QChar::Other_Control)
+            return false;
+    }
+    if (!Cp932::canStore(path))
+        return false;
+    return m_fileSystem.folderExists(path) && !m_fileSystem.isMountRoot(path) &&
+           !m_fileSystem.isOpticalDisc(path);
+}
+
+void SearchFolderRegister::AddSearchFolder(const QString &path)
+{
+    if (!isRegistrable(path)) {
+        m_window.setStatusText(QStringLiteral("処理できないフォルダです ") + path);
+        return;
+    }
+    const QString upper = path.toUpper();
+    for (int i = 1; i < m_list.count(); ++i) {
+        if (m_list.text(i).toUpper() == upper) {
+            m_list.select(i);
+            m_list.setHint(m_list.text(i));
+            m_window.setStartEnabled(true);
+            m_window.setStatusText(QStringLiteral("入力されたフォルダは既に登録済みです"));
+            return;
+        }
+    }
+    m_list.insert(1, path);
+    m_list.select(1);
+    m_list.setHint(path);
+    m_window.setStartEnabled(true);
+    updateDelFolder();
+    m_window.setStatusText(QStringLiteral("フォルダを追加しました"));
+}
+
+void SearchFolderRegister::CommandLineFolder(const QStringList &arguments)
+{
+    if (arguments.isEmpty() || arguments.first().isEmpty())
+        return;
+    const QString path = ExpandLongPath(arguments.first());
+    if (m_fileSystem.folderExists(path))
+        AddSearchFolder(path);
+}
+
+QString SearchFolderRegister::ExpandLongPath(const QString &path) const
+{
+    if (path.isEmpty())
+        return path;
+    // Two leading slashes (exactly two) keep their meaning; three or more are one.
+    const bool network = path.startsWith(QStringLiteral("//")) && !path.startsWith(QStringLiteral("///"));
+    const QString full = path.startsWith(u'/') ? path : QDir::currentPath() + u'/' + path;
+
+    // "." and ".." are resolved on the text alone, as the path reads.
+    QStringList components;
+    for (const QString &component : full.split(u'/', Qt::SkipEmptyParts)) {
+        if (component == u'.')
+            continue;
+        if (component == QStringLiteral("..")) {
+            if (!components.isEmpty())
+                components.removeLast();
+            continue;
+        }
+        components << component;
+    }
+    if (network)
+        return QStringLiteral("//") + components.join(u'/');
+
+    // Names on this system are exact, so a component that exists is already in
+    // its stored form; from the first missing one on, the path stays as given.
+    QString result;
+    for (qsizetype i = 0; i < components.size(); ++i) {
+        const QString candidate = result + u'/' + components.at(i);
+        if (!m_fileSystem.entryExists(candidate)) {
+            result += u'/' + components.sliced(i).join(u'/');
+            break;
+        }
+        result = candidate;
+    }
+    return result.isEmpty() ? QStringLiteral("/") : result;
 }
 
 void SearchFolderRegister::DelFolderExecute()

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "engine/WindowServices.h"
+
+#include <QString>
+#include <QtGlobal>
+
+class QWidget;
+
+namespace Vacuola {
+
+/**
+ * The modal boxes the window shows. The window never opens a box itself, so that
+ * widget tests can answer from a script instead of blocking on a real box.
+ */
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    /** Information box: title "Vacuola", no icon, one button "OK". */
+    virtual void information(QWidget *parent, const QString &text) = 0;
+    /** Warning question titled "警告": Yes, No, Cancel; closing the box is Cancel. */
+    virtual Answer question(QWidget *parent, const QString &text) = 0;
+    /** One-line input box of at most 255 characters, pre-filled text selected. False on cancel. */
+    virtual bool input(QWidget *parent, const QString &title, const QString &prompt, QString &text) = 0;
+    /** Folder browser showing folders only. Empty on cancel; never a trailing slash except for "/". */
+    virtual QString folder(QWidget *parent, const QString &title) = 0;
+    /** The application's default error report: critical icon, title "Vacuola", text and ".". */
+    virtual void errorReport(QWidget *parent, const QString &text) = 0;
+
+    /** A text's lone "\r" and "\r\n" become line breaks. */
+    static QString displayText(const QString &text);
+};
+
+/** The real boxes. */
+class QtDialogs final : public Dialogs
+{
+public:
+    QtDialogs() = default;
+    Q_DISABLE_COPY_MOVE(QtDialogs)
+
+    void information(QWidget *parent, const QString &text) override;
+    Answer question(QWidget *parent, const QString &text) override;
+    bool input(QWidget *parent, const QString &title, const QString &prompt, QString &text) override;
+    QString folder(QWidget *parent, const QString &title) override;
+    void errorReport(QWidget *parent, const QString &text) override;
+};
+
+} // namespace Vacuola

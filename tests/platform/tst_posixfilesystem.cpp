@@ -1,0 +1,483 @@
+#include "platform/posix/PosixFileSystem.h"
+#include "tests/support/TestDir.h"
+
+#include <QFile>
+#include <QScopeGuard>
+#include <QTest>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Vacuola::Test {
+
+namespace {
+
+using Resolver = PosixFileSystem::Resolver;
+
+QMap<QString, EntryKind> listing(SweepTree &tree, const QString &path, int *error = nullptr)
+{
+    QMap<QString, EntryKind> entries;
+    const int result = tree.listFolder(path, [&](const FolderEntry &entry) {
+        entries.insert(entry.name, entry.kind);
+        return true;
+    });
+    if (error != nullptr)
+        *error = result;
+    return entries;
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestPosixFileSystem final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void resolvers_data();
+    void listsEntryKinds();
+    void listsEntryKinds_data() { resolvers_data(); }
+    void listingStopsWhenAsked();
+    void readOnlyMappingAndClearing();
+    void readOnlyMappingAndClearing_data() { resolvers_data(); }
+    void deleteFileOnlyRegularFiles();
+    void deleteFileOnlyRegularFiles_data() { resolvers_data(); }
+    void removeFolderIsRmdir();
+    void removeFolderIsRmdir_data() { resolvers_data(); }
+    void removesTheRootItself();
+    void pathsOutsideTheRootFail_data();
+    void pathsOutsideTheRootFail();
+    void swappedForLinkNeverRedirects();
+    void swappedForLinkNeverRedirects_data() { resolvers_data(); }
+    void unopenableRootFailsEveryCall();
+    void deepTreeYieldsFailuresOnly();
+    void deepTreeYieldsFailuresOnly_data() { resolvers_data(); }
+    void folderAndEntryExistence();
+    void listFilesReportsModeAndTime();
+    void appendNeverTruncates();
+    void replaceFileIsAtomic();
+    void readFileMissing();
+    void errorMessageIsTrimmed();
+};
+
+void TestPosixFileSystem::resolvers_data()
+{
+    QTest::addColumn<Resolver>("resolver");
+    QTest::newRow("openat2") << Resolver::Automatic;
+    QTest::newRow("component walk") << Resolver::Walk;
+}
+
+void TestPosixFileSystem::listsEntryKinds()
+{
+    QFETCH(Resolver, resolver);
+    TestDir dir;
+    dir.createDir(QStringLiteral("root/sub"));
+    dir.createFile(QStringLiteral("root/file.txt"));
+    dir.createDir(QStringLiteral("outside"));
+    dir.createSymlink(QStringLiteral("root/link"), dir.absolute(QStringLiteral("outside")));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.absolute(QStringLiteral("root/fifo"))).constData(), 0644), 0);
+    const QByteArray undecodable = QFile::encodeName(dir.absolute(QStringLiteral("root/"))) + "bad\xff\xfe";
+    QCOMPARE(::mkdir(undecodable.constData(), 0755), 0);
+    // QTemporaryDir cannot name it to take it away.
+    const auto removeUndecodable = qScopeGuard([&] { ::rmdir(undecodable.constData()); });
+    dir.createDir(QStringLiteral("root/表示"));
+
+    PosixFileSystem fs(resolver);
+    auto tree = fs.openTree(dir.absolute(QStringLiteral("root")));
+    int error = -1;
+    const auto entries = listing(*tree, dir.absolute(QStringLiteral("root")), &error);
+    QCOMPARE(error, 0);
+    QCOMPARE(entries.size(), 6);
+    QCOMPARE(entries.value(QStringLiteral("sub")), EntryKind::Folder);
+    QCOMPARE(entries.value(QStringLiteral("表示")), EntryKind::Folder);
+    QCOMPARE(entries.value(QStringLiteral("file.txt")), EntryKind::File);
+    QCOMPARE(entries.value(QStringLiteral("link")), EntryKind::Other);
+    QCOMPARE(entries.value(QStringLiteral("fifo")), EntryKind::Other);
+    // The undecodable folder is content: its name cannot be addressed again.
+    int undecodableSeen = 0;
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+        if (it.key().startsWith(QStringLiteral("bad"))) {
+            ++undecodableSeen;
+            QCOMPARE(it.value(), EntryKind::Other);
+        }
+    }
+    QCOMPARE(undecodableSeen, 1);
+    QCOMPARE(listing(*tree, dir.absolute(QStringLiteral("root/表示")), &error).size(), 0);
+    QCOMPARE(error, 0);
+    listing(*tree, dir.absolute(QStringLiteral("root/link")), &error);
+    QVERIFY2(error == ELOOP || error == ENOTDIR, qPrintable(QString::number(error)));
+    listing(*tree, dir.absolute(QStringLiteral("root/missing")), &error);
+    QCOMPARE(error, ENOENT);
+}
+
+void TestPosixFileSystem::listingStopsWhenAsked()
+{
+    TestDir dir;
+    for (int i = 0; i < 50; ++i)
+        dir.createDir(QStringLiteral("d%1").arg(i));
+    auto tree = systemFileSystem().openTree(dir.absolute());
+    int seen = 0;
+    QCOMPARE(tree->listFolder(dir.absolute(), [&](const FolderEntry &) { return ++seen < 3; }), 0);
+    QCOMPARE(seen, 3);
+}
+
+void TestPosixFileSystem::readOnlyMappingAndClearing()
+{
+    QFETCH(Resolver, resolver);
+    TestDir dir;
+    dir.createDir(QStringLiteral("locked"));
+    dir.createDir(QStringLiteral("open"));
+    dir.createFile(QStringLiteral("file"));
+    dir.setReadOnly(QStringLiteral("locked"), true);
+    PosixFileSystem fs(resolver);
+    auto tree = fs.openTree(dir.absolute());
+
+    bool readOnly = false;
+    QCOMPARE(tree->folderReadOnly(dir.absolute(QStringLiteral("locked")), readOnly), 0);
+    QVERIFY(readOnly);
+    QCOMPARE(tree->folderReadOnly(dir.absolute(QStringLiteral("open")), readOnly), 0);
+    QVERIFY(!readOnly);
+    QCOMPARE(tree->folderReadOnly(dir.absolute(QStringLiteral("file")), readOnly), ENOTDIR);
+    QCOMPARE(tree->folderReadOnly(dir.absolute(QStringLiteral("gone")), readOnly), ENOENT);
+    QVERIFY(readOnly);
+
+    struct stat before;
+    QCOMPARE(::stat(QFile::encodeName(dir.absolute(QStringLiteral("locked"))).constData(), &before), 0);
+    QCOMPARE(tree->clearReadOnly(dir.absolute(QStringLiteral("locked"))), 0);
+    struct stat after;
+    QCOMPARE(::stat(QFile::encodeName(dir.absolute(QStringLiteral("locked"))).constData(), &after), 0);
+    QCOMPARE(after.st_mode & 07777, (before.st_mode & 07777) | S_IWUSR);
+    QCOMPARE(tree->folderReadOnly(dir.absolute(QStringLiteral("locked")), readOnly), 0);
+    QVERIFY(!readOnly);
+
+    // The root itself is read through its own descriptor.
+    dir.setReadOnly(QString(), true);
+    QCOMPARE(tree->folderReadOnly(dir.absolute(), readOnly), 0);
+    QVERIFY(readOnly);
+    QCOMPARE(tree->clearReadOnly(dir.absolute()), 0);
+    QCOMPARE(tree->folderReadOnly(dir.absolute(), readOnly), 0);
+    QVERIFY(!readOnly);
+}
+
+void TestPosixFileSystem::deleteFileOnlyRegularFiles()
+{
+    QFETCH(Resolver, resolver);
+    TestDir dir;
+    dir.createFile(QStringLiteral("root/sub/Thumbs.db"));
+    dir.createDir(QStringLiteral("root/sub/desktop.ini"));
+    dir.createFile(QStringLiteral("outside/target"), "keep");
+    dir.createSymlink(QStringLiteral("root/sub/link"), dir.absolute(QStringLiteral("outside/target")));
+    PosixFileSystem fs(resolver);
+    auto tree = fs.openTree(dir.absolute(QStringLiteral("root")));
+    const QString sub = dir.absolute(QStringLiteral("root/sub"));
+
+    QCOMPARE(tree->deleteFile(sub, QStringLiteral("desktop.ini")), EISDIR);
+    QCOMPARE(tree->deleteFile(sub, QStringLiteral("link")), EPERM);
+    QCOMPARE(tree->deleteFile(sub, QStringLiteral("../sub/Thumbs.db")), EINVAL);
+    QCOMPARE(tree->deleteFile(sub, QStringLiteral("..")), EINVAL);
+    QCOMPARE(tree->deleteFile(sub, QStringLiteral("thumbs.db")), ENOENT);
+    QCOMPARE(tree->deleteFile(sub, QStringLiteral("Thumbs.db")), 0);
+    QCOMPARE(dir.tree(),
+             QStringList({QStringLiteral("outside/"), QStringLiteral("outside/target"),
+                          QStringLiteral("root/"), QStringLiteral("root/sub/"),
+                          QStringLiteral("root/sub/desktop.ini/"), QStringLiteral("root/sub/link")}));
+    QCOMPARE(bytesOf(dir.absolute(QStringLiteral("outside/target"))), QByteArray("keep"));
+}
+
+void TestPosixFileSystem::removeFolderIsRmdir()
+{
+    QFETCH(Resolver, resolver);
+    TestDir dir;
+    dir.createFile(QStringLiteral("full/a/file"));
+    dir.createDir(QStringLiteral("full/empty"));
+    dir.createDir(QStringLiteral("full/outside"));
+    dir.createSymlink(QStringLiteral("full/linked"), dir.absolute(QStringLiteral("full/outside")));
+    PosixFileSystem fs(resolver);
+    auto tree = fs.openTree(dir.absolute(QStringLiteral("full")));
+
+    QCOMPARE(tree->removeFolder(dir.absolute(QStringLiteral("full/a"))), ENOTEMPTY);
+    QCOMPARE(tree->removeFolder(dir.absolute(QStringLiteral("full/linked"))), ENOTDIR);
+    QCOMPARE(tree->removeFolder(dir.absolute(QStringLiteral("full/empty"))), 0);
+    QCOMPARE(tree->removeFolder(dir.absolute(QStringLiteral("full/empty"))), ENOENT);
+    QVERIFY(dir.exists(QStringLiteral("full/a/file")));
+    QVERIFY(dir.exists(QStringLiteral("full/linked")));
+    QVERIFY(dir.exists(QStringLiteral("full/outside")));
+    QVERIFY(!dir.exists(QStringLiteral("full/empty")));
+}
+
+void TestPosixFileSystem::removesTheRootItself()
+{
+    TestDir dir;
+    dir.createDir(QStringLiteral("root"));
+    dir.createFile(QStringLiteral("busy/file"));
+    auto tree = systemFileSystem().openTree(dir.absolute(QStringLiteral("root")));
+    auto busy = systemFileSystem().openTree(dir.absolute(QStringLiteral("busy")));
+    QCOMPARE(busy->removeFolder(dir.absolute(QStringLiteral("busy"))), ENOTEMPTY);
+    QCOMPARE(tree->removeFolder(dir.absolute(QStringLiteral("root"))), 0);
+    QVERIFY(!dir.exists(QStringLiteral("root")));
+
+    // Another folder now bears the root's name: it is not the swept one.
+    dir.createDir(QStringLiteral("root"));
+    QCOMPARE(tree->removeFolder(dir.absolute(QStringLiteral("root"))), ESTALE);
+    QVERIFY(dir.exists(QStringLiteral("root")));
+}
+
+void TestPosixFileSystem::pathsOutsideTheRootFail_data()
+{
+    QTest::addColumn<QString>("relative");
+    QTest::addColumn<int>("error");
+    QTest::newRow("sibling with the root as prefix") << QStringLiteral("rootless") << EXDEV;
+    QTest::newRow("the parent") << QString() << EXDEV;
+    QTest::newRow("dot-dot component") << QStringLiteral("root/sub/../../outside") << EXDEV;
+    QTest::newRow("dot component") << QStringLiteral("root/./sub") << EXDEV;
+    QTest::newRow("trailing slash") << QStringLiteral("root/sub/") << EXDEV;
+    QTest::newRow("doubled slash") << QStringLiteral("root//sub") << EXDEV;
+}
+
+void TestPosixFileSystem::pathsOutsideTheRootFail()
+{
+    QFETCH(QString, relative);
+    QFETCH(int, error);
+    TestDir dir;
+    dir.createDir(QStringLiteral("root/sub"));
+    dir.createDir(QStringLiteral("rootless"));
+    dir.createDir(QStringLiteral("outside"));
+    const QStringList before = dir.tree();
+    auto tree = systemFileSystem().openTree(dir.absolute(QStringLiteral("root")));
+    const QString path = dir.absolute(relative);
+    bool readOnly = false;
+    QCOMPARE(listing(*tree, path).size(), 0);
+    int result = -1;
+    listing(*tree, path, &result);
+    QCOMPARE(result, error);
+    QCOMPARE(tree->folderReadOnly(path, readOnly), error);
+    QCOMPARE(tree->clearReadOnly(path), error);
+    QCOMPARE(tree->removeFolder(path), error);
+    QCOMPARE(tree->deleteFile(path, QStringLiteral("x")), error);
+    QCOMPARE(dir.tree(), before);
+}
+
+// A folder swapped for a link to an outside folder while the sweep runs: every
+// operation through the link fails and nothing outside changes.
+void TestPosixFileSystem::swappedForLinkNeverRedirects()
+{
+    QFETCH(Resolver, resolver);
+    TestDir dir;
+    dir.createDir(QStringLiteral("root/victim/inner"));
+    dir.createFile(QStringLiteral("outside/canary"), "alive");
+    dir.createDir(QStringLiteral("outside/inner"));
+    dir.setReadOnly(QStringLiteral("outside/inner"), true);
+    PosixFileSystem fs(resolver);
+    auto tree = fs.openTree(dir.absolute(QStringLiteral("root")));
+    QCOMPARE(listing(*tree, dir.absolute(QStringLiteral("root/victim"))).size(), 1);
+
+    QVERIFY(QDir(dir.absolute(QStringLiteral("root/victim"))).removeRecursively());
+    dir.createSymlink(QStringLiteral("root/victim"), dir.absolute(QStringLiteral("outside")));
+    const QStringList before = dir.tree();
+
+    const QString victim = dir.absolute(QStringLiteral("root/victim"));
+    const QString inner = victim + QStringLiteral("/inner");
+    int error = 0;
+    QCOMPARE(listing(*tree, victim, &error).size(), 0);
+    QVERIFY(error != 0);
+    bool readOnly = false;
+    QVERIFY(tree->folderReadOnly(inner, readOnly) != 0);
+    QVERIFY(tree->clearReadOnly(inner) != 0);
+    QVERIFY(tree->clearReadOnly(victim) != 0);
+    QVERIFY(tree->deleteFile(victim, QStringLiteral("canary")) != 0);
+    QVERIFY(tree->removeFolder(inner) != 0);
+    QVERIFY(tree->removeFolder(victim) != 0);
+
+    QCOMPARE(dir.tree(), before);
+    QCOMPARE(bytesOf(dir.absolute(QStringLiteral("outside/canary"))), QByteArray("alive"));
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(dir.absolute(QStringLiteral("outside/inner"))).constData(), &st), 0);
+    QCOMPARE(st.st_mode & S_IWUSR, 0u);
+}
+
+void TestPosixFileSystem::unopenableRootFailsEveryCall()
+{
+    TestDir dir;
+    dir.createFile(QStringLiteral("plain"));
+    auto missing = systemFileSystem().openTree(dir.absolute(QStringLiteral("missing")));
+    QVERIFY(missing != nullptr);
+    QCOMPARE(missing->removeFolder(dir.absolute(QStringLiteral("missing"))), ENOENT);
+    auto file = systemFileSystem().openTree(dir.absolute(QStringLiteral("plain")));
+    bool readOnly = false;
+    QCOMPARE(file->folderReadOnly(dir.absolute(QStringLiteral("plain")), readOnly), ENOTDIR);
+    QCOMPARE(file->removeFolder(dir.absolute(QStringLiteral("plain"))), ENOTDIR);
+    QVERIFY(dir.exists(QStringLiteral("plain")));
+}
+
+// 5,000 levels: the paths run far past PATH_MAX, so the tree is built and
+// taken down relative to descriptors. The deep part must only fail.
+void TestPosixFileSystem::deepTreeYieldsFailuresOnly()
+{
+    QFETCH(Resolver, resolver);
+    constexpr int Depth = 5000;
+    TestDir dir;
+    dir.createDir(QStringLiteral("root"));
+    int fd =
+        ::open(QFile::encodeName(dir.absolute(QStringLiteral("root"))).constData(), O_DIRECTORY | O_RDONLY);
+    QVERIFY(fd >= 0);
+    for (int level = 0; level < Depth; ++level) {
+        QCOMPARE(::mkdirat(fd, "d", 0755), 0);
+        const int next = ::openat(fd, "d", O_DIRECTORY | O_RDONLY);
+        ::close(fd);
+        fd = next;
+        QVERIFY(fd >= 0);
+    }
+    ::close(fd);
+
+    PosixFileSystem fs(resolver);
+    auto tree = fs.openTree(dir.absolute(QStringLiteral("root")));
+    QString path = dir.absolute(QStringLiteral("root"));
+    // Every third level keeps the component walk's quadratic cost in bounds.
+    constexpr int Step = 3;
+    int reached = 0;
+    int tooLong = 0;
+    for (int level = 0; level <= Depth; level += Step) {
+        int error = 0;
+        const auto entries = listing(*tree, path, &error);
+        if (error == 0)
+            ++reached;
+        else if (error == ENAMETOOLONG)
+            ++tooLong;
+        else
+            QFAIL(qPrintable(QStringLiteral("level %1: error %2").arg(level).arg(error)));
+        path += QStringLiteral("/d").repeated(Step);
+    }
+    QVERIFY(reached > 1000 / Step);
+    QVERIFY(tooLong > 2000 / Step);
+    QCOMPARE(tree->removeFolder(path.left(path.size() - 2 * Step)), ENAMETOOLONG);
+
+    // Take it down by descriptors so that the scratch folder can go.
+    QByteArray chain = QFile::encodeName(dir.absolute(QStringLiteral("root")));
+    std::vector<int> fds;
+    fds.push_back(::open(chain.constData(), O_DIRECTORY | O_RDONLY));
+    for (int level = 0; level < Depth - 1; ++level)
+        fds.push_back(::openat(fds.back(), "d", O_DIRECTORY | O_RDONLY));
+    for (auto it = fds.rbegin(); it != fds.rend(); ++it) {
+        ::unlinkat(*it, "d", AT_REMOVEDIR);
+        ::close(*it);
+    }
+}
+
+void TestPosixFileSystem::folderAndEntryExistence()
+{
+    TestDir dir;
+    dir.createDir(QStringLiteral("folder"));
+    dir.createFile(QStringLiteral("file"));
+    dir.createSymlink(QStringLiteral("dangling"), dir.absolute(QStringLiteral("nowhere")));
+    dir.createSymlink(QStringLiteral("to-folder"), dir.absolute(QStringLiteral("folder")));
+    FileSystem &fs = systemFileSystem();
+    QVERIFY(fs.folderExists(dir.absolute(QStringLiteral("folder"))));
+    QVERIFY(fs.folderExists(dir.absolute(QStringLiteral("to-folder"))));
+    QVERIFY(!fs.folderExists(dir.absolute(QStringLiteral("file"))));
+    QVERIFY(!fs.folderExists(dir.absolute(QStringLiteral("nowhere"))));
+    QVERIFY(!fs.folderExists(QString()));
+    QVERIFY(fs.entryExists(dir.absolute(QStringLiteral("dangling"))));
+    QVERIFY(!fs.entryExists(dir.absolute(QStringLiteral("nowhere"))));
+    QVERIFY(fs.isMountRoot(QStringLiteral("/")));
+    QVERIFY(!fs.isMountRoot(dir.absolute(QStringLiteral("folder"))));
+    QVERIFY(fs.isMountRoot(QStringLiteral("/proc")));
+    QVERIFY(!fs.isOpticalDisc(dir.absolute()));
+}
+
+void TestPosixFileSystem::listFilesReportsModeAndTime()
+{
+    TestDir dir;
+    const QDateTime stamp(QDate(2023, 5, 6), QTime(7, 8, 9));
+    dir.createFile(QStringLiteral("Vacuola-20230506.log"), "x", stamp);
+    dir.createFile(QStringLiteral("locked.log"));
+    dir.setReadOnly(QStringLiteral("locked.log"), true);
+    dir.createDir(QStringLiteral("folder.log"));
+    dir.createSymlink(QStringLiteral("link.log"), dir.absolute(QStringLiteral("locked.log")));
+    QMap<QString, FileInfo> seen;
+    QCOMPARE(systemFileSystem().listFiles(dir.absolute(),
+                                          [&](const FileInfo &info) { seen.insert(info.name, info); }),
+             0);
+    QCOMPARE(seen.size(), 4);
+    const FileInfo log = seen.value(QStringLiteral("Vacuola-20230506.log"));
+    QCOMPARE(log.kind, EntryKind::File);
+    QVERIFY(!log.readOnly);
+    QCOMPARE(log.lastWrite, stamp);
+    QCOMPARE(log.lastWrite.timeSpec(), Qt::LocalTime);
+    QVERIFY(seen.value(QStringLiteral("locked.log")).readOnly);
+    QCOMPARE(seen.value(QStringLiteral("folder.log")).kind, EntryKind::Folder);
+    QCOMPARE(seen.value(QStringLiteral("link.log")).kind, EntryKind::Other);
+    QCOMPARE(systemFileSystem().listFiles(dir.absolute(QStringLiteral("missing")), [](const FileInfo &) {}),
+             ENOENT);
+}
+
+void TestPosixFileSystem::appendNeverTruncates()
+{
+    TestDir dir;
+    const QString path = dir.createFile(QStringLiteral("day.log"), "first\r\n");
+    FileSystem &fs = systemFileSystem();
+    QCOMPARE(fs.appendToFile(path, "second\r\n"), 0);
+    QCOMPARE(fs.appendToFile(path, QByteArray()), 0);
+    QCOMPARE(bytesOf(path), QByteArray("first\r\nsecond\r\n"));
+    const QString fresh = dir.absolute(QStringLiteral("fresh.log"));
+    QCOMPARE(fs.appendToFile(fresh, "one"), 0);
+    QCOMPARE(bytesOf(fresh), QByteArray("one"));
+    QCOMPARE(fs.appendToFile(dir.absolute(QStringLiteral("no/such/folder.log")), "x"), ENOENT);
+    QCOMPARE(fs.appendToFile(dir.absolute(), "x"), EISDIR);
+}
+
+void TestPosixFileSystem::replaceFileIsAtomic()
+{
+    TestDir dir;
+    const QString path = dir.createFile(QStringLiteral("vacuola.ini"), "old");
+    ::chmod(QFile::encodeName(path).constData(), 0640);
+    FileSystem &fs = systemFileSystem();
+    QCOMPARE(fs.replaceFile(path, "new content"), 0);
+    QCOMPARE(bytesOf(path), QByteArray("new content"));
+    QCOMPARE(dir.tree(), QStringList{QStringLiteral("vacuola.ini")});
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, 0640u);
+
+    // A folder in the way of the rename: the write fails, nothing is left behind.
+    const QString blocked = dir.createDir(QStringLiteral("blocked.ini"));
+    dir.createFile(QStringLiteral("blocked.ini/inside"));
+    QVERIFY(fs.replaceFile(blocked, "x") != 0);
+    QCOMPARE(dir.tree(), QStringList({QStringLiteral("blocked.ini/"), QStringLiteral("blocked.ini/inside"),
+                                      QStringLiteral("vacuola.ini")}));
+    QCOMPARE(fs.replaceFile(dir.absolute(QStringLiteral("missing/x.ini")), "x"), ENOENT);
+}
+
+void TestPosixFileSystem::readFileMissing()
+{
+    TestDir dir;
+    QByteArray bytes("stale");
+    QCOMPARE(systemFileSystem().readFile(dir.absolute(QStringLiteral("none")), bytes), ENOENT);
+    QVERIFY(bytes.isEmpty());
+    QByteArray big(300000, 'a');
+    const QString path = dir.createFile(QStringLiteral("big"), big);
+    QCOMPARE(systemFileSystem().readFile(path, bytes), 0);
+    QCOMPARE(bytes, big);
+}
+
+void TestPosixFileSystem::errorMessageIsTrimmed()
+{
+    const QString message = errorMessage(ENOENT);
+    QVERIFY(!message.isEmpty());
+    QVERIFY(!message.endsWith(QLatin1Char('.')));
+    QVERIFY(!message.endsWith(QLatin1Char(' ')));
+    QVERIFY(errorMessage(123456).size() <= 255);
+    QVERIFY(!errorMessage(123456).isEmpty());
+}
+
+} // namespace Vacuola::Test
+
+QTEST_GUILESS_MAIN(Vacuola::Test::TestPosixFileSystem)
+#include "tst_posixfilesystem.moc"

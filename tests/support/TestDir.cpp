@@ -37,6 +37,7 @@ QString TestDir::createFile(const QString &relative, const QByteArray &content, 
     QFile file(full);
     if (file.open(QIODevice::WriteOnly)) {
         file.write(content);
+        file.flush(); // a later flush would set the modification time again
         if (mtime.isValid())
             file.setFileTime(mtime, QFileDevice::FileModificationTime);
         file.close();

@@ -1,0 +1,208 @@
+#include "tests/support/FaultyFileSystem.h"
+
+namespace Vacuola::Test {
+
+namespace {
+
+QString opName(FsOp op)
+{
+    switch (op) {
+    case FsOp::ListFolder:
+        return QStringLiteral("ListFolder");
+    case FsOp::FolderReadOnly:
+        return QStringLiteral("FolderReadOnly");
+    case FsOp::ClearReadOnly:
+        return QStringLiteral("ClearReadOnly");
+    case FsOp::DeleteInFolder:
+        return QStringLiteral("DeleteInFolder");
+    case FsOp::RemoveFolder:
+        return QStringLiteral("RemoveFolder");
+    case FsOp::ListFiles:
+        return QStringLiteral("ListFiles");
+    case FsOp::DeleteFile:
+        return QStringLiteral("DeleteFile");
+    case FsOp::AppendToFile:
+        return QStringLiteral("AppendToFile");
+    case FsOp::ReadFile:
+        return QStringLiteral("ReadFile");
+    case FsOp::ReplaceFile:
+        return QStringLiteral("ReplaceFile");
+    }
+    return QStringLiteral("Unknown");
+}
+
+// A sweep tree whose every call first asks the owner for an injected failure.
+class FaultyTree final : public SweepTree
+{
+    Q_DISABLE_COPY_MOVE(FaultyTree)
+
+public:
+    FaultyTree(FaultyFileSystem &owner, std::unique_ptr<SweepTree> real);
+
+    int listFolder(const QString &path, const FolderVisitor &visit) override;
+    int folderReadOnly(const QString &path, bool &readOnly) override;
+    int clearReadOnly(const QString &path) override;
+    int deleteFile(const QString &folder, const QString &name) override;
+    int removeFolder(const QString &path) override;
+
+private:
+    FaultyFileSystem &m_owner;
+    std::unique_ptr<SweepTree> m_real;
+};
+
+FaultyTree::FaultyTree(FaultyFileSystem &owner, std::unique_ptr<SweepTree> real)
+    : m_owner(owner), m_real(std::move(real))
+{}
+
+int FaultyTree::listFolder(const QString &path, const FolderVisitor &visit)
+{
+    if (const int error = m_owner.fault(FsOp::ListFolder, path))
+        return error;
+    return m_real->listFolder(path, visit);
+}
+
+int FaultyTree::folderReadOnly(const QString &path, bool &readOnly)
+{
+    if (const int error = m_owner.fault(FsOp::FolderReadOnly, path)) {
+        // Like the real tree: a mode that cannot be read counts as read-only.
+        readOnly = true;
+        return error;
+    }
+    return m_real->folderReadOnly(path, readOnly);
+}
+
+int FaultyTree::clearReadOnly(const QString &path)
+{
+    if (const int error = m_owner.fault(FsOp::ClearReadOnly, path))
+        return error;
+    return m_real->clearReadOnly(path);
+}
+
+int FaultyTree::deleteFile(const QString &folder, const QString &name)
+{
+    if (const int error = m_owner.fault(FsOp::DeleteInFolder, folder + QLatin1Char('/') + name))
+        return error;
+    return m_real->deleteFile(folder, name);
+}
+
+int FaultyTree::removeFolder(const QString &path)
+{
+    if (const int error = m_owner.fault(FsOp::RemoveFolder, path))
+        return error;
+    return m_real->removeFolder(path);
+}
+
+} // namespace
+
+FaultyFileSystem::FaultyFileSystem(FileSystem &real) : m_real(real) {}
+
+void FaultyFileSystem::fail(FsOp op, const QString &path, int error, int times)
+{
+    m_rules.append(Rule{op, path, error, times});
+}
+
+void FaultyFileSystem::failAll(FsOp op, int error, int times)
+{
+    m_rules.append(Rule{op, QString(), error, times});
+}
+
+void FaultyFileSystem::failAppendAfter(int bytes, int error)
+{
+    m_appendLimit = bytes < 0 ? 0 : bytes;
+    m_appendError = error;
+}
+
+void FaultyFileSystem::clearFaults()
+{
+    m_rules.clear();
+    m_appendLimit = -1;
+    m_appendError = 0;
+}
+
+int FaultyFileSystem::fault(FsOp op, const QString &path)
+{
+    calls << opName(op) + QLatin1Char(' ') + path;
+    // The earliest rule that matches decides; a used-up rule no longer exists.
+    for (qsizetype i = 0; i < m_rules.size(); ++i) {
+        Rule &rule = m_rules[i];
+        if (rule.op != op || (!rule.path.isEmpty() && rule.path != path))
+            continue;
+        const int error = rule.error;
+        if (rule.times > 0 && --rule.times == 0)
+            m_rules.removeAt(i);
+        return error;
+    }
+    return 0;
+}
+
+bool FaultyFileSystem::folderExists(const QString &path)
+{
+    return m_real.folderExists(path);
+}
+
+bool FaultyFileSystem::entryExists(const QString &path)
+{
+    return m_real.entryExists(path);
+}
+
+bool FaultyFileSystem::isMountRoot(const QString &path)
+{
+    return mountRoots.contains(path) || m_real.isMountRoot(path);
+}
+
+bool FaultyFileSystem::isOpticalDisc(const QString &path)
+{
+    return opticalDiscs.contains(path) || m_real.isOpticalDisc(path);
+}
+
+std::unique_ptr<SweepTree> FaultyFileSystem::openTree(const QString &root)
+{
+    return std::make_unique<FaultyTree>(*this, m_real.openTree(root));
+}
+
+int FaultyFileSystem::listFiles(const QString &folder, const FileVisitor &visit)
+{
+    if (const int error = fault(FsOp::ListFiles, folder))
+        return error;
+    return m_real.listFiles(folder, visit);
+}
+
+int FaultyFileSystem::deleteFile(const QString &path)
+{
+    if (const int error = fault(FsOp::DeleteFile, path))
+        return error;
+    return m_real.deleteFile(path);
+}
+
+int FaultyFileSystem::appendToFile(const QString &path, const QByteArray &bytes)
+{
+    if (const int error = fault(FsOp::AppendToFile, path))
+        return error;
+    if (m_appendLimit >= 0) {
+        const int limit = m_appendLimit;
+        const int error = m_appendError;
+        m_appendLimit = -1;
+        m_appendError = 0;
+        const int written = m_real.appendToFile(path, bytes.left(limit));
+        return written != 0 ? written : error;
+    }
+    return m_real.appendToFile(path, bytes);
+}
+
+int FaultyFileSystem::readFile(const QString &path, QByteArray &bytes)
+{
+    if (const int error = fault(FsOp::ReadFile, path)) {
+        bytes.clear();
+        return error;
+    }
+    return m_real.readFile(path, bytes);
+}
+
+int FaultyFileSystem::replaceFile(const QString &path, const QByteArray &bytes)
+{
+    if (const int error = fault(FsOp::ReplaceFile, path))
+        return error;
+    return m_real.replaceFile(path, bytes);
+}
+
+} // namespace Vacuola::Test

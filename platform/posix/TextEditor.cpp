@@ -53,8 +53,46 @@ QString desktopFile(const QString &id)
     return QString();
 }
 
-// The program of the Exec key in the [Desktop Entry] group: its first word,
-// with the desktop-entry quoting undone. Field codes follow the program.
+// The words of an Exec value with the desktop-entry quoting undone.
+QStringList execWords(const QString &value)
+{
+    QStringList words;
+    QString word;
+    bool quoted = false;
+    bool inWord = false;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == QLatin1Char('\\') && quoted && i + 1 < value.size()) {
+            word += value.at(++i);
+        } else if (c.isSpace() && !quoted) {
+            if (inWord)
+                words << word;
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words << word;
+    return words;
+}
+
+bool isFileFieldCode(const QString &word)
+{
+    return word == QLatin1String("%f") || word == QLatin1String("%F") || word == QLatin1String("%u") ||
+           word == QLatin1String("%U");
+}
+
+/**
+ * The program of the Exec key in the [Desktop Entry] group. The editor is run
+ * with the file as its one parameter, so a handler that needs arguments of its
+ * own (a launcher such as "flatpak run ...") is not used.
+ */
 QString execProgram(const QString &desktopPath)
 {
     QFile file(desktopPath);
@@ -67,28 +105,17 @@ QString execProgram(const QString &desktopPath)
             inEntry = line == QLatin1String("[Desktop Entry]");
             continue;
         }
-        if (!inEntry || !line.startsWith(QLatin1String("Exec")))
-            continue;
         const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (equals < 0 || line.left(equals).trimmed() != QLatin1String("Exec"))
+        if (!inEntry || equals < 0 || line.left(equals).trimmed() != QLatin1String("Exec"))
             continue;
-        const QString value = line.mid(equals + 1).trimmed();
-        QString program;
-        bool quoted = false;
-        for (qsizetype i = 0; i < value.size(); ++i) {
-            const QChar c = value.at(i);
-            if (c == QLatin1Char('"')) {
-                quoted = !quoted;
-            } else if (c == QLatin1Char('\\') && quoted && i + 1 < value.size()) {
-                program += value.at(++i);
-            } else if (c.isSpace() && !quoted) {
-                break;
-            } else {
-                program += c;
-            }
-        }
-        if (program.isEmpty() || program.contains(QLatin1Char('%')))
+        const QStringList words = execWords(line.mid(equals + 1).trimmed());
+        if (words.isEmpty() || words.first().contains(QLatin1Char('%')))
             return QString();
+        for (qsizetype i = 1; i < words.size(); ++i) {
+            if (!isFileFieldCode(words.at(i)))
+                return QString();
+        }
+        const QString &program = words.first();
         if (program.startsWith(QLatin1Char('/')))
             return QFileInfo(program).isExecutable() ? program : QString();
         return QStandardPaths::findExecutable(program);

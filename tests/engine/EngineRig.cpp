@@ -1,0 +1,81 @@
+#include "tests/engine/EngineRig.h"
+
+#include "platform/Clock.h"
+#include "platform/Cp932.h"
+
+#include <QFile>
+
+namespace Vacuola::Test {
+
+EngineRig::EngineRig()
+    : searchFolders(searchList, window, fs),
+      engine(SweepContext{window, searchFolders, files, fs, clock, editor, program.absolute()})
+{
+    area.createDir(QStringLiteral("root"));
+    searchFolders.resetToPlaceholder();
+    searchList.select(0);
+}
+
+QString EngineRig::root() const
+{
+    return area.absolute(QStringLiteral("root"));
+}
+
+QString EngineRig::at(const QString &relative) const
+{
+    return relative.isEmpty() ? root() : root() + QLatin1Char('/') + relative;
+}
+
+QStringList EngineRig::rootTree() const
+{
+    QStringList result;
+    const QString prefix = QStringLiteral("root/");
+    for (const QString &entry : area.tree()) {
+        if (entry.startsWith(prefix) && entry.size() > prefix.size())
+            result << entry.mid(prefix.size());
+    }
+    return result;
+}
+
+void EngineRig::selectRoot()
+{
+    if (!searchList.items.contains(root()))
+        searchFolders.appendStored(root());
+    searchList.select(int(searchList.items.indexOf(root())));
+}
+
+void EngineRig::checkNames(const QStringList &names)
+{
+    for (const QString &name : names)
+        files.add(name, true);
+}
+
+int EngineRig::indexOf(const QString &name) const
+{
+    for (int i = 0; i < files.count(); ++i) {
+        if (files.name(i) == name)
+            return i;
+    }
+    return -1;
+}
+
+void EngineRig::sweep()
+{
+    selectRoot();
+    engine.VacuolaExecute();
+}
+
+QByteArray EngineRig::logBytes(const QDate &day) const
+{
+    QFile file(engine.logFilePath(QDateTime(day, QTime(12, 0))));
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+QString EngineRig::logText(const QDate &day) const
+{
+    return Cp932::decode(logBytes(day));
+}
+
+} // namespace Vacuola::Test

@@ -1,0 +1,379 @@
+#include "tests/engine/EngineRig.h"
+
+#include "platform/FileSystem.h"
+
+#include <QtTest>
+
+#include <cerrno>
+
+namespace Vacuola::Test {
+
+namespace {
+
+// The folder lines of the last sweep (the log block without its header and footer).
+QStringList folderLines(const SweepEngine &engine)
+{
+    const QStringList &log = engine.logList();
+    if (log.size() < 8)
+        return log;
+    return log.mid(6, log.size() - 8);
+}
+
+QString detail(int error)
+{
+    return QStringLiteral("エラー内容\t(") + QString::number(error) + QLatin1Char(')') + errorMessage(error) +
+           QStringLiteral("\r\n");
+}
+
+} // namespace
+
+class FolderRemovalTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    // The read-only question
+    void readOnlyAnswers_data();
+    void readOnlyAnswers();
+    void unreadableAttributes_data();
+    void unreadableAttributes();
+    void clearingFails();
+
+    // Management files
+    void deletedIndexesInSuffix_data();
+    void deletedIndexesInSuffix();
+    void everySpellingOfANameIsDeleted();
+    void managementFileThatIsNotARegularFile();
+    void managementDeleteFails();
+    void uncheckedDuringSweepAppliesToNextFolder();
+
+    // Removing the folder
+    void removalFails_data();
+    void removalFails();
+    void fileCreatedAfterListing();
+    void nonStopSuppressesBoxesOnly();
+    void log0KeepsCounting();
+    void controlCharactersCannotBreakALogLine();
+};
+
+void FolderRemovalTest::init()
+{
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+}
+
+void FolderRemovalTest::readOnlyAnswers_data()
+{
+    QTest::addColumn<bool>("disableReadOnly");
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<bool>("removed");
+    QTest::addColumn<QString>("summary");
+
+    QTest::newRow("yes") << false << Answer::Yes << true << QStringLiteral("検索終了 2件削除しました");
+    QTest::newRow("no") << false << Answer::No << false << QStringLiteral("検索終了 0件削除しました");
+    QTest::newRow("cancel") << false << Answer::Cancel << false << QStringLiteral("検索中止 0件削除しました");
+    QTest::newRow("no question with DisableReadOnly")
+        << true << Answer::No << true << QStringLiteral("検索終了 2件削除しました");
+}
+
+void FolderRemovalTest::readOnlyAnswers()
+{
+    QFETCH(bool, disableReadOnly);
+    QFETCH(Answer, answer);
+    QFETCH(bool, removed);
+    QFETCH(QString, summary);
+
+    EngineRig rig;
+    rig.window.setMarked(OptionMark::DisableReadOnly, disableReadOnly);
+    rig.window.answers = {answer};
+    rig.area.createDir(QStringLiteral("root/ro"));
+    rig.area.setReadOnly(QStringLiteral("root/ro"), true);
+    rig.sweep();
+
+    const QString path = rig.at(QStringLiteral("ro"));
+    if (disableReadOnly) {
+        QVERIFY(rig.window.warnings.isEmpty());
+    } else {
+        QCOMPARE(rig.window.warnings,
+                 QStringList{QStringLiteral("読取専用属性の付いたフォルダを検出しました\r\r") + path +
+                             QStringLiteral("\r属性を解除して削除しますか？")});
+    }
+    QCOMPARE(rig.area.exists(QStringLiteral("root/ro")), !removed);
+    // root holds ro until ro goes; kept folders keep their parent.
+    QCOMPARE(rig.area.exists(QStringLiteral("root")), !removed);
+    QCOMPARE(rig.window.status, summary);
+    QCOMPARE(rig.engine.errCount(), 0);
+    if (removed) {
+        QCOMPARE(folderLines(rig.engine), (QStringList{rig.root(), path + QStringLiteral(" - R")}));
+    } else {
+        QVERIFY(rig.engine.logList().isEmpty());
+        // An early return does not refresh the counter.
+        QCOMPARE(rig.window.events.count(QStringLiteral("counter:0")), 1);
+    }
+    if (answer == Answer::Cancel)
+        QVERIFY(rig.window.statusHistory.contains(QStringLiteral("中止処理中")));
+}
+
+void FolderRemovalTest::unreadableAttributes_data()
+{
+    QTest::addColumn<bool>("disableReadOnly");
+    QTest::newRow("question asked, Yes") << false;
+    QTest::newRow("DisableReadOnly") << true;
+}
+
+void FolderRemovalTest::unreadableAttributes()
+{
+    QFETCH(bool, disableReadOnly);
+    EngineRig rig;
+    rig.window.setMarked(OptionMark::DisableReadOnly, disableReadOnly);
+    rig.checkNames({QStringLiteral("thumbs.db")});
+    rig.area.createFile(QStringLiteral("root/a/thumbs.db"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    const QString path = rig.at(QStringLiteral("a"));
+    rig.fs.fail(FsOp::FolderReadOnly, path, EIO);
+    rig.sweep();
+
+    QCOMPARE(rig.window.warnings.size(), disableReadOnly ? 0 : 1);
+    QCOMPARE(
+        rig.window.informations,
+        QStringList{QStringLiteral("フォルダの属性を変更しようとしましたが、エラーが発生しました\r\r\n") +
+                    detail(EIO) + QStringLiteral("フォルダ名\t") + path});
+    QCOMPARE(folderLines(rig.engine),
+             QStringList{path + QStringLiteral(" ◆ 属性変更エラー：(") + QString::number(EIO) +
+                         QLatin1Char(')') + errorMessage(EIO)});
+    // Nothing was done to the folder.
+    QVERIFY(rig.area.exists(QStringLiteral("root/a/thumbs.db")));
+    QCOMPARE(rig.engine.errCount(), 1);
+    QCOMPARE(rig.window.status, QStringLiteral("検索終了 削除0件、エラー1件"));
+}
+
+void FolderRemovalTest::clearingFails()
+{
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.area.setReadOnly(QStringLiteral("root/a"), true);
+    rig.fs.fail(FsOp::ClearReadOnly, rig.at(QStringLiteral("a")), EPERM);
+    rig.sweep();
+    QCOMPARE(folderLines(rig.engine),
+             QStringList{rig.at(QStringLiteral("a")) + QStringLiteral(" ◆ 属性変更エラー：(") +
+                         QString::number(EPERM) + QLatin1Char(')') + errorMessage(EPERM)});
+    QVERIFY(rig.area.exists(QStringLiteral("root/a")));
+    // The foreground comes before the box.
+    const qsizetype box = rig.window.events.indexOf(QStringLiteral("info"));
+    QVERIFY(box > 0);
+    QCOMPARE(rig.window.events.at(box - 1), QStringLiteral("foreground"));
+}
+
+void FolderRemovalTest::deletedIndexesInSuffix_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QString>("suffix");
+
+    QTest::newRow("read-only, indexes 0 and 2")
+        << true << QStringList{QStringLiteral("a.db"), QStringLiteral("C.DB")} << QStringLiteral(" - R,0,2");
+    QTest::newRow("index 1 only") << false << QStringList{QStringLiteral("b.db")} << QStringLiteral(" - 1");
+    QTest::newRow("nothing done") << false << QStringList{} << QString();
+    QTest::newRow("read-only only") << true << QStringList{} << QStringLiteral(" - R");
+    QTest::newRow("unchecked name is not deleted")
+        << false << QStringList{QStringLiteral("a.db"), QStringLiteral("d.db")} << QStringLiteral("keeps");
+}
+
+void FolderRemovalTest::deletedIndexesInSuffix()
+{
+    QFETCH(bool, readOnly);
+    QFETCH(QStringList, present);
+    QFETCH(QString, suffix);
+
+    EngineRig rig;
+    rig.checkNames({QStringLiteral("a.db"), QStringLiteral("b.db"), QStringLiteral("c.db")});
+    rig.files.add(QStringLiteral("d.db"), false);
+    rig.area.createDir(QStringLiteral("root/f"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    for (const QString &name : present)
+        rig.area.createFile(QStringLiteral("root/f/") + name);
+    if (readOnly)
+        rig.area.setReadOnly(QStringLiteral("root/f"), true);
+    rig.sweep();
+
+    if (suffix == QLatin1String("keeps")) {
+        QCOMPARE(rig.rootTree(), (QStringList{QStringLiteral("f/"), QStringLiteral("f/a.db"),
+                                              QStringLiteral("f/d.db"), QStringLiteral("keep")}));
+        return;
+    }
+    QCOMPARE(folderLines(rig.engine), QStringList{rig.at(QStringLiteral("f")) + suffix});
+    QCOMPARE(rig.rootTree(), QStringList{QStringLiteral("keep")});
+    QCOMPARE(rig.window.counter, QStringLiteral("1"));
+}
+
+void FolderRemovalTest::everySpellingOfANameIsDeleted()
+{
+    EngineRig rig;
+    rig.checkNames({QStringLiteral("thumbs.db")});
+    rig.area.createFile(QStringLiteral("root/f/Thumbs.db"));
+    rig.area.createFile(QStringLiteral("root/f/thumbs.db"));
+    rig.area.createFile(QStringLiteral("root/f/THUMBS.DB"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.sweep();
+    QCOMPARE(rig.rootTree(), QStringList{QStringLiteral("keep")});
+    QCOMPARE(folderLines(rig.engine), QStringList{rig.at(QStringLiteral("f")) + QStringLiteral(" - 0")});
+}
+
+void FolderRemovalTest::managementFileThatIsNotARegularFile()
+{
+    EngineRig rig;
+    rig.checkNames({QStringLiteral("thumbs.db")});
+    const QString target = rig.area.createFile(QStringLiteral("elsewhere/thumbs.db"), "keep me");
+    rig.area.createSymlink(QStringLiteral("root/f/thumbs.db"), target);
+    rig.sweep();
+    // A link is content, whatever its name: the folder and the link stay.
+    QVERIFY(rig.area.exists(QStringLiteral("root/f/thumbs.db")));
+    QVERIFY(rig.area.exists(QStringLiteral("elsewhere/thumbs.db")));
+    QCOMPARE(rig.engine.delCount(), 0);
+}
+
+void FolderRemovalTest::managementDeleteFails()
+{
+    EngineRig rig;
+    rig.checkNames({QStringLiteral("a.db"), QStringLiteral("b.db"), QStringLiteral("c.db")});
+    rig.area.createFile(QStringLiteral("root/f/a.db"));
+    rig.area.createFile(QStringLiteral("root/f/B.db"));
+    rig.area.createFile(QStringLiteral("root/f/c.db"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    const QString path = rig.at(QStringLiteral("f"));
+    rig.fs.fail(FsOp::DeleteInFolder, path + QStringLiteral("/B.db"), ENOENT);
+    rig.sweep();
+
+    // The box names the file as found; the marker the list's name.
+    QCOMPARE(rig.window.informations,
+             QStringList{QStringLiteral("ファイルの削除をしようとしましたが、エラーが発生しました\r\r\n") +
+                         detail(ENOENT) + QStringLiteral("ファイル名\t") + path + QStringLiteral("/B.db")});
+    QCOMPARE(folderLines(rig.engine), QStringList{path + QStringLiteral(" [ b.db ] ◆ ファイル削除エラー：(") +
+                                                  QString::number(ENOENT) + QLatin1Char(')') +
+                                                  errorMessage(ENOENT) + QStringLiteral(" - 0")});
+    // a.db went before the failure; c.db was not tried; the folder stays.
+    QCOMPARE(rig.rootTree(), (QStringList{QStringLiteral("f/"), QStringLiteral("f/B.db"),
+                                          QStringLiteral("f/c.db"), QStringLiteral("keep")}));
+    QCOMPARE(rig.engine.errCount(), 1);
+    QCOMPARE(rig.window.counter, QStringLiteral("0"));
+}
+
+void FolderRemovalTest::uncheckedDuringSweepAppliesToNextFolder()
+{
+    EngineRig rig;
+    rig.checkNames({QStringLiteral("thumbs.db")});
+    rig.area.createFile(QStringLiteral("root/f/thumbs.db"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.window.onPump = [&](int pump) {
+        if (pump == 1)
+            rig.files.setChecked(0, false);
+    };
+    rig.sweep();
+    QVERIFY(rig.area.exists(QStringLiteral("root/f/thumbs.db")));
+    QCOMPARE(rig.engine.delCount(), 0);
+}
+
+void FolderRemovalTest::removalFails_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::newRow("busy") << int(EBUSY);
+    QTest::newRow("access denied") << int(EACCES);
+    QTest::newRow("number without a name") << 1234;
+}
+
+void FolderRemovalTest::removalFails()
+{
+    QFETCH(int, error);
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a/b"));
+    const QString path = rig.at(QStringLiteral("a/b"));
+    rig.fs.fail(FsOp::RemoveFolder, path, error);
+    rig.sweep();
+
+    QCOMPARE(rig.window.informations,
+             QStringList{QStringLiteral("フォルダを削除しようとしましたが、エラーが発生しました\r\r\n") +
+                         detail(error) + QStringLiteral("フォルダ名\t") + path});
+    // The parent keeps a subfolder and gets no line of its own.
+    QCOMPARE(folderLines(rig.engine),
+             QStringList{path + QStringLiteral(" ◆ フォルダ削除エラー：(") + QString::number(error) +
+                         QLatin1Char(')') + errorMessage(error)});
+    QCOMPARE(rig.rootTree(), (QStringList{QStringLiteral("a/"), QStringLiteral("a/b/")}));
+    QCOMPARE(rig.engine.errCount(), 1);
+    QCOMPARE(rig.engine.delCount(), 0);
+    QCOMPARE(rig.window.status, QStringLiteral("検索終了 削除0件、エラー1件"));
+}
+
+void FolderRemovalTest::fileCreatedAfterListing()
+{
+    EngineRig rig;
+    rig.checkNames({QStringLiteral("desktop.ini"), QStringLiteral("thumbs.db")});
+    rig.area.createFile(QStringLiteral("root/f/thumbs.db"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    bool created = false;
+    rig.window.onPump = [&](int) {
+        // The pump between the management files and the folder itself.
+        if (!created && rig.area.exists(QStringLiteral("root/f")) &&
+            !rig.area.exists(QStringLiteral("root/f/thumbs.db"))) {
+            created = true;
+            rig.area.createFile(QStringLiteral("root/f/new.txt"), "late");
+        }
+    };
+    rig.sweep();
+    QVERIFY(created);
+    const QString path = rig.at(QStringLiteral("f"));
+    QCOMPARE(folderLines(rig.engine),
+             QStringList{path + QStringLiteral(" ◆ フォルダ削除エラー：(") + QString::number(ENOTEMPTY) +
+                         QLatin1Char(')') + errorMessage(ENOTEMPTY) + QStringLiteral(" - ") +
+                         QString::number(rig.indexOf(QStringLiteral("thumbs.db")))});
+    QCOMPARE(rig.rootTree(),
+             (QStringList{QStringLiteral("f/"), QStringLiteral("f/new.txt"), QStringLiteral("keep")}));
+}
+
+void FolderRemovalTest::nonStopSuppressesBoxesOnly()
+{
+    EngineRig rig;
+    rig.window.setMarked(OptionMark::NonStop, true);
+    rig.area.createDir(QStringLiteral("root/a"));
+    rig.area.createDir(QStringLiteral("root/b"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.fs.fail(FsOp::RemoveFolder, rig.at(QStringLiteral("a")), EBUSY);
+    rig.fs.fail(FsOp::RemoveFolder, rig.at(QStringLiteral("b")), EIO);
+    rig.sweep();
+    QVERIFY(rig.window.informations.isEmpty());
+    QCOMPARE(rig.window.foregrounds, 2);
+    QCOMPARE(rig.engine.errCount(), 2);
+    QCOMPARE(folderLines(rig.engine).size(), 2);
+}
+
+void FolderRemovalTest::log0KeepsCounting()
+{
+    EngineRig rig;
+    rig.window.setMarked(OptionMark::Log0, true);
+    rig.area.createDir(QStringLiteral("root/a"));
+    rig.area.createDir(QStringLiteral("root/b"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.fs.fail(FsOp::RemoveFolder, rig.at(QStringLiteral("b")), EBUSY);
+    rig.sweep();
+    QVERIFY(rig.engine.logList().isEmpty());
+    QCOMPARE(rig.engine.delCount(), 1);
+    QCOMPARE(rig.engine.errCount(), 1);
+    QCOMPARE(rig.window.counter, QStringLiteral("1"));
+    QVERIFY(rig.logBytes(rig.clock.now().date()).isEmpty());
+}
+
+void FolderRemovalTest::controlCharactersCannotBreakALogLine()
+{
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a\r\nforged\tline"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.sweep();
+    QVERIFY(!rig.area.exists(QStringLiteral("root/a\r\nforged\tline")));
+    QCOMPARE(folderLines(rig.engine), QStringList{rig.root() + QStringLiteral("/a??forged?line")});
+}
+
+} // namespace Vacuola::Test
+
+QTEST_GUILESS_MAIN(Vacuola::Test::FolderRemovalTest)
+#include "tst_folderremoval.moc"

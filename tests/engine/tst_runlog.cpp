@@ -1,0 +1,331 @@
+#include "tests/engine/EngineRig.h"
+
+#include "platform/Cp932.h"
+
+#include <QtTest>
+
+#include <cerrno>
+
+namespace Vacuola::Test {
+
+namespace {
+
+const QDate day1(2026, 12, 8);
+const QDate day2(2026, 12, 9);
+
+QString title(const QString &folder, bool finished)
+{
+    return QStringLiteral("Vacuola V1.13A フォルダ削除ロギング  検索フォルダ = ") + folder +
+           (finished ? QStringLiteral("　終了状態 = 完了") : QStringLiteral("　終了状態 = 中止"));
+}
+
+QString crlf(const QStringList &lines)
+{
+    QString text;
+    for (const QString &line : lines)
+        text += line + QStringLiteral("\r\n");
+    return text;
+}
+
+} // namespace
+
+class RunLogTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    // The block
+    void blockLayout();
+    void legendLine_data();
+    void legendLine();
+    void startAtMidnightHasNoTime();
+    void twoSweepsOneDayAppendTwoBlocks();
+    void sweepEndingAfterMidnightWritesNewDay();
+    void linesGatheredBeforeLog0AreWritten();
+    void fileName();
+
+    // Writing failures
+    void writeFailure_data();
+    void writeFailure();
+
+    // Purge
+    void purgeKeepsWhatItMust();
+    void purgeIgnoresDeleteFailures();
+
+    // The viewer
+    void logView_data();
+    void logView();
+};
+
+void RunLogTest::init()
+{
+    // The user's short date and long time forms: Japanese ones here.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+}
+
+void RunLogTest::blockLayout()
+{
+    EngineRig rig;
+    rig.window.setMarked(OptionMark::NonStop, true);
+    rig.checkNames({QStringLiteral("a.db"), QStringLiteral("b.db"), QStringLiteral("c.db")});
+    rig.files.setChecked(1, false);
+    rig.area.createFile(QStringLiteral("root/a/a.db"));
+    rig.area.createDir(QStringLiteral("root/B"));
+    rig.area.createDir(QStringLiteral("root/c"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.fs.fail(FsOp::RemoveFolder, rig.at(QStringLiteral("c")), EBUSY);
+    rig.clock.stepPerRead = 65 * 1000; // start, times line, file name
+    rig.sweep();
+
+    const QString expected = crlf({
+        title(rig.root(), true),
+        QStringLiteral("開始日時 = 2026/12/08 10時00分00秒\t処理時間 = 0時01分05秒"),
+        QStringLiteral("削除件数 = 2\tエラー件数 = 1"),
+        QStringLiteral("削除対象管理ファイル"),
+        QStringLiteral("0:a.db\t2:c.db\t"),
+        QStringLiteral("*** Top of List ***"),
+        rig.at(QStringLiteral("a")) + QStringLiteral(" - 0"),
+        rig.at(QStringLiteral("B")),
+        rig.at(QStringLiteral("c")) + QStringLiteral(" ◆ フォルダ削除エラー：(") + QString::number(EBUSY) +
+            QLatin1Char(')') + errorMessage(EBUSY),
+        QStringLiteral("*** Bottom of List ***"),
+        QString(),
+    });
+    const QByteArray bytes = rig.logBytes(day1);
+    QCOMPARE(Cp932::decode(bytes), expected);
+    QVERIFY(bytes.startsWith("Vacuola V1.13A "));
+    QVERIFY(bytes.contains("\x81\x40"));
+    QCOMPARE(bytes.count("\r\n"), 11);
+    QCOMPARE(bytes.count('\n'), 11);
+    QVERIFY(bytes.endsWith("*** Bottom of List ***\r\n\r\n"));
+}
+
+void RunLogTest::legendLine_data()
+{
+    QTest::addColumn<QList<bool>>("checks");
+    QTest::addColumn<QString>("legend");
+    QTest::newRow("none checked") << QList<bool>{false, false, false} << QString();
+    QTest::newRow("first and third of three")
+        << QList<bool>{true, false, true} << QStringLiteral("0:x.db\t2:z.db\t");
+    QTest::newRow("all") << QList<bool>{true, true, true} << QStringLiteral("0:x.db\t1:y.db\t2:z.db\t");
+}
+
+void RunLogTest::legendLine()
+{
+    QFETCH(QList<bool>, checks);
+    QFETCH(QString, legend);
+    EngineRig rig;
+    rig.files.add(QStringLiteral("x.db"), checks.at(0));
+    rig.files.add(QStringLiteral("y.db"), checks.at(1));
+    rig.files.add(QStringLiteral("z.db"), checks.at(2));
+    rig.sweep();
+    const QStringList lines = rig.logText(day1).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.at(2), QStringLiteral("削除件数 = 1"));
+    QCOMPARE(lines.at(3), QStringLiteral("削除対象管理ファイル"));
+    QCOMPARE(lines.at(4), legend);
+}
+
+void RunLogTest::startAtMidnightHasNoTime()
+{
+    EngineRig rig;
+    rig.clock.set(QDateTime(day1, QTime(0, 0, 0)));
+    rig.sweep();
+    const QStringList lines = rig.logText(day1).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.at(1), QStringLiteral("開始日時 = 2026/12/08\t処理時間 = 0時00分00秒"));
+}
+
+void RunLogTest::twoSweepsOneDayAppendTwoBlocks()
+{
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.sweep();
+    const QByteArray first = rig.logBytes(day1);
+    QVERIFY(!first.isEmpty());
+
+    rig.area.createDir(QStringLiteral("root/b"));
+    rig.clock.advance(3600 * 1000);
+    rig.sweep();
+    const QString text = rig.logText(day1);
+    QVERIFY(rig.logBytes(day1).startsWith(first));
+    QCOMPARE(text.count(QStringLiteral("*** Top of List ***")), 2);
+    QCOMPARE(text.count(QStringLiteral("*** Bottom of List ***\r\n\r\n")), 2);
+    QVERIFY(text.contains(QStringLiteral("\r\n\r\n") + title(rig.root(), true)));
+    QVERIFY(text.contains(QStringLiteral("開始日時 = 2026/12/08 11時00分00秒")));
+}
+
+void RunLogTest::sweepEndingAfterMidnightWritesNewDay()
+{
+    EngineRig rig;
+    rig.clock.set(QDateTime(day1, QTime(23, 59, 50)));
+    rig.window.onPump = [&](int pump) {
+        if (pump == 1)
+            rig.clock.set(QDateTime(day2, QTime(0, 0, 20)));
+    };
+    rig.sweep();
+    QVERIFY(rig.logBytes(day1).isEmpty());
+    const QStringList lines = rig.logText(day2).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.at(1), QStringLiteral("開始日時 = 2026/12/08 23時59分50秒\t処理時間 = 0時00分30秒"));
+}
+
+void RunLogTest::linesGatheredBeforeLog0AreWritten()
+{
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a"));
+    rig.area.createDir(QStringLiteral("root/b"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.window.onPump = [&](int) {
+        if (rig.engine.delCount() == 1)
+            rig.window.setMarked(OptionMark::Log0, true);
+    };
+    rig.sweep();
+    QCOMPARE(rig.engine.delCount(), 2);
+    const QString text = rig.logText(day1);
+    QVERIFY(text.contains(QStringLiteral("削除件数 = 2\r\n")));
+    QCOMPARE(text.count(rig.root() + QLatin1Char('/')), 1);
+}
+
+void RunLogTest::fileName()
+{
+    EngineRig rig;
+    QCOMPARE(rig.engine.logFilePath(QDateTime(QDate(2027, 1, 2), QTime(23, 59, 59))),
+             rig.program.absolute() + QStringLiteral("/Vacuola-20270102.log"));
+}
+
+void RunLogTest::writeFailure_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("partial");
+    QTest::addColumn<QString>("report");
+
+    QTest::newRow("disk fills up halfway") << int(ENOSPC) << 20 << QStringLiteral("Disk full");
+    QTest::newRow("access denied") << int(EACCES) << -1 << QStringLiteral("File access denied");
+    QTest::newRow("read-only file system") << int(EROFS) << -1 << QStringLiteral("File access denied");
+    QTest::newRow("unmapped number keeps its own")
+        << int(EIO) << -1 << QStringLiteral("I/O error %1").arg(EIO);
+}
+
+void RunLogTest::writeFailure()
+{
+    QFETCH(int, error);
+    QFETCH(int, partial);
+    QFETCH(QString, report);
+
+    EngineRig rig;
+    const QByteArray before("earlier block\r\n\r\n");
+    rig.program.createFile(QStringLiteral("Vacuola-20261208.log"), before);
+    if (partial >= 0)
+        rig.fs.failAppendAfter(partial, error);
+    else
+        rig.fs.failAll(FsOp::AppendToFile, error);
+    rig.sweep();
+
+    QCOMPARE(rig.window.errorReports, QStringList{report});
+    const QByteArray bytes = rig.logBytes(day1);
+    QVERIFY(bytes.startsWith(before));
+    QCOMPARE(bytes.size(), before.size() + qMax(partial, 0));
+    // The sweep still ends in the idle state.
+    QCOMPARE(rig.window.status, QStringLiteral("検索終了 1件削除しました"));
+    QCOMPARE(rig.window.startCaption, QStringLiteral("開始(&S)"));
+    QVERIFY(!rig.window.runLock);
+    QVERIFY(!rig.engine.running());
+    QVERIFY(!rig.engine.busy());
+    QVERIFY(!rig.searchList.items.contains(rig.root()));
+    const qsizetype reported = rig.window.events.indexOf(QStringLiteral("error"));
+    QVERIFY(reported >= 0);
+    QVERIFY(reported < rig.window.events.indexOf(QStringLiteral("status:検索終了 1件削除しました")));
+}
+
+void RunLogTest::purgeKeepsWhatItMust()
+{
+    EngineRig rig;
+    const QDateTime cutOff(QDate(2026, 12, 1), QTime(10, 0, 0));
+    const QDateTime old(QDate(2026, 11, 1), QTime(9, 0, 0));
+    const TestDir &p = rig.program;
+    p.createFile(QStringLiteral("Vacuola-20261101.log"), "x", old);
+    p.createFile(QStringLiteral("Vacuola-20261130.log"), "x", cutOff.addSecs(-1));
+    p.createFile(QStringLiteral("Vacuola-.log"), "x", old);
+    p.createFile(QStringLiteral("Vacuola-20261201.log"), "x", cutOff);
+    p.createFile(QStringLiteral("Vacuola-20261205.log"), "x", cutOff.addDays(4));
+    p.createFile(QStringLiteral("Vacuola-readonly.log"), "x", old);
+    p.setReadOnly(QStringLiteral("Vacuola-readonly.log"), true);
+    p.createFile(QStringLiteral("vacuola-20261101.log"), "x", old);
+    p.createFile(QStringLiteral("Vacuola-20261101.txt"), "x", old);
+    p.createFile(QStringLiteral("Vacuola-20261101.log.bak"), "x", old);
+    p.createFile(QStringLiteral("other.log"), "x", old);
+    p.createFile(QStringLiteral("target.txt"), "x", old);
+    p.createSymlink(QStringLiteral("Vacuola-link.log"), p.absolute(QStringLiteral("target.txt")));
+    p.createDir(QStringLiteral("Vacuola-folder.log"));
+
+    rig.engine.PurgeOldLogs(cutOff);
+
+    QCOMPARE(p.tree(), (QStringList{
+                           QStringLiteral("Vacuola-20261101.log.bak"),
+                           QStringLiteral("Vacuola-20261101.txt"),
+                           QStringLiteral("Vacuola-20261201.log"),
+                           QStringLiteral("Vacuola-20261205.log"),
+                           QStringLiteral("Vacuola-folder.log/"),
+                           QStringLiteral("Vacuola-link.log"),
+                           QStringLiteral("Vacuola-readonly.log"),
+                           QStringLiteral("other.log"),
+                           QStringLiteral("target.txt"),
+                           QStringLiteral("vacuola-20261101.log"),
+                       }));
+    QVERIFY(rig.window.events.isEmpty());
+}
+
+void RunLogTest::purgeIgnoresDeleteFailures()
+{
+    EngineRig rig;
+    const QDateTime old(QDate(2026, 11, 1), QTime(9, 0, 0));
+    rig.program.createFile(QStringLiteral("Vacuola-20261101.log"), "x", old);
+    rig.program.createFile(QStringLiteral("Vacuola-20261102.log"), "x", old);
+    rig.fs.fail(FsOp::DeleteFile, rig.program.absolute(QStringLiteral("Vacuola-20261101.log")), EBUSY);
+    rig.engine.PurgeOldLogs(QDateTime(QDate(2026, 12, 1), QTime(10, 0)));
+    QCOMPARE(rig.program.tree(), QStringList{QStringLiteral("Vacuola-20261101.log")});
+    QVERIFY(rig.window.events.isEmpty());
+}
+
+void RunLogTest::logView_data()
+{
+    QTest::addColumn<bool>("today");
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("opened");
+
+    const QString editor = QStringLiteral("/usr/bin/fake-editor");
+    QTest::newRow("only older logs") << false << editor << QStringLiteral("LOGファイルがまだ作られていません")
+                                     << false;
+    QTest::newRow("no editor") << true << QString() << QStringLiteral("メモ帳が見つかりません") << false;
+    QTest::newRow("opened") << true << editor << QString() << true;
+}
+
+void RunLogTest::logView()
+{
+    QFETCH(bool, today);
+    QFETCH(QString, editor);
+    QFETCH(QString, status);
+    QFETCH(bool, opened);
+
+    EngineRig rig;
+    rig.editor.editor = editor;
+    rig.program.createFile(QStringLiteral("Vacuola-20261207.log"), "x");
+    if (today)
+        rig.program.createFile(QStringLiteral("Vacuola-20261208.log"), "x");
+    rig.engine.LogViewClick();
+    QCOMPARE(rig.window.status, status);
+    if (opened) {
+        QCOMPARE(rig.editor.opened,
+                 QStringList{editor + QLatin1Char(' ') +
+                             rig.program.absolute(QStringLiteral("Vacuola-20261208.log"))});
+    } else {
+        QVERIFY(rig.editor.opened.isEmpty());
+    }
+}
+
+} // namespace Vacuola::Test
+
+QTEST_GUILESS_MAIN(Vacuola::Test::RunLogTest)
+#include "tst_runlog.moc"

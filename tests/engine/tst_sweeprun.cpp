@@ -1,0 +1,527 @@
+#include "tests/engine/EngineRig.h"
+
+#include <QtTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Vacuola::Test {
+
+namespace {
+
+const QString placeholder = QStringLiteral("検索フォルダを選択して下さい");
+
+// Builds a chain of `depth` folders named "d" below `base` without ever using a
+// path longer than one component, so the depth is not limited by PATH_MAX.
+bool makeDeepChain(const QString &base, int depth)
+{
+    int fd = ::open(QFile::encodeName(base).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    for (int i = 0; i < depth; ++i) {
+        if (::mkdirat(fd, "d", 0755) != 0 && errno != EEXIST)
+            break;
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+        ::close(fd);
+        if (next < 0)
+            return false;
+        fd = next;
+    }
+    ::close(fd);
+    return true;
+}
+
+// Removes whatever is left of such a chain, deepest first, again one component at a time.
+void removeDeepChain(const QString &base)
+{
+    std::vector<int> fds;
+    int fd = ::open(QFile::encodeName(base).constData(), O_RDONLY | O_DIRECTORY);
+    while (fd >= 0) {
+        fds.push_back(fd);
+        fd = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    }
+    while (!fds.empty()) {
+        const int parent = fds.back();
+        fds.pop_back();
+        ::unlinkat(parent, "d", AT_REMOVEDIR);
+        ::close(parent);
+    }
+}
+
+} // namespace
+
+class SweepRunTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    // The walk
+    void emptyFolderIsItselfRemoved_data();
+    void emptyFolderIsItselfRemoved();
+    void treeShapes_data();
+    void treeShapes();
+    void fifoIsContent();
+    void deepTreeSweepsWithoutRecursion();
+
+    // Start, refusal and finish
+    void startAndFinishOrder();
+    void refusedStartKeepsPreviousCounters();
+    void summaryForms_data();
+    void summaryForms();
+    void statusShowsEachFolder();
+
+    // Stopping
+    void stopDuringFirstPhase();
+    void stopInsideRemovalStillRemovesThatFolder();
+    void stoppingState();
+    void secondStartDuringWindDownIsIgnored();
+    void secondStartWhileSweepingIsAStop();
+
+    // The register changing under a running sweep
+    void registerChangesDuringSweep_data();
+    void registerChangesDuringSweep();
+
+    // Folders swapped under the sweep
+    void folderSwappedForLinkLeavesOutsideAlone();
+    void unlistableFolderIsReportedAndCounted();
+};
+
+void SweepRunTest::init()
+{
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+}
+
+void SweepRunTest::emptyFolderIsItselfRemoved_data()
+{
+    QTest::addColumn<bool>("otherFolder");
+    QTest::newRow("only folder registered") << false;
+    QTest::newRow("another folder registered") << true;
+}
+
+void SweepRunTest::emptyFolderIsItselfRemoved()
+{
+    QFETCH(bool, otherFolder);
+    EngineRig rig;
+    if (otherFolder)
+        rig.searchFolders.appendStored(rig.area.createDir(QStringLiteral("other")));
+    rig.sweep();
+
+    QVERIFY(!rig.area.exists(QStringLiteral("root")));
+    QCOMPARE(rig.engine.delCount(), 1);
+    QCOMPARE(rig.window.status, QStringLiteral("検索終了 1件削除しました"));
+    QVERIFY(!rig.searchList.items.contains(rig.root()));
+    QCOMPARE(rig.searchList.items.first(), placeholder);
+    QCOMPARE(rig.searchList.selected, 0);
+    QCOMPARE(rig.searchList.hintText, placeholder);
+    QVERIFY(!rig.window.startEnabled);
+    QCOMPARE(rig.window.delFolderEnabled, otherFolder);
+    QVERIFY(!rig.engine.running());
+    QVERIFY(!rig.engine.busy());
+}
+
+void SweepRunTest::treeShapes_data()
+{
+    QTest::addColumn<QStringList>("dirs");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("unchecked");
+    QTest::addColumn<QStringList>("remaining");
+    QTest::addColumn<int>("removed");
+
+    const QStringList none;
+    QTest::newRow("nested empty folders go bottom-up, root last")
+        << QStringList{QStringLiteral("a/b/c"), QStringLiteral("a/d"), QStringLiteral("e")} << none << none
+        << none << 5 + 1;
+    QTest::newRow("content file keeps its ancestors, empties below still go")
+        << QStringList{QStringLiteral("a/b/x"), QStringLiteral("a/c")}
+        << QStringList{QStringLiteral("a/b/keep.txt")} << none
+        << QStringList{QStringLiteral("a/"), QStringLiteral("a/b/"), QStringLiteral("a/b/keep.txt")} << 2;
+    QTest::newRow("checked management files at any depth")
+        << QStringList{QStringLiteral("a/b")}
+        << QStringList{QStringLiteral("a/thumbs.db"), QStringLiteral("a/b/desktop.ini"),
+                       QStringLiteral("desktop.ini")}
+        << none << none << 3;
+    QTest::newRow("unchecked management file is content")
+        << none << QStringList{QStringLiteral("a/thumbs.db")} << QStringList{QStringLiteral("thumbs.db")}
+        << QStringList{QStringLiteral("a/"), QStringLiteral("a/thumbs.db")} << 0;
+    QTest::newRow("name matched after lower-casing")
+        << none << QStringList{QStringLiteral("a/Thumbs.DB"), QStringLiteral("a/thumbs.db")} << none << none
+        << 2;
+    QTest::newRow("hidden file is content")
+        << none << QStringList{QStringLiteral("a/.hidden")} << none
+        << QStringList{QStringLiteral("a/"), QStringLiteral("a/.hidden")} << 0;
+    QTest::newRow("folder named like a management file is walked")
+        << QStringList{QStringLiteral("thumbs.db")} << none << none << none << 2;
+    QTest::newRow("content file after subfolders still found")
+        << QStringList{QStringLiteral("a/s1"), QStringLiteral("a/s2")}
+        << QStringList{QStringLiteral("a/z.txt")} << none
+        << QStringList{QStringLiteral("a/"), QStringLiteral("a/z.txt")} << 2;
+}
+
+void SweepRunTest::treeShapes()
+{
+    QFETCH(QStringList, dirs);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, unchecked);
+    QFETCH(QStringList, remaining);
+    QFETCH(int, removed);
+
+    EngineRig rig;
+    rig.checkNames({QStringLiteral("desktop.ini"), QStringLiteral("thumbs.db")});
+    for (const QString &name : unchecked)
+        rig.files.setChecked(rig.indexOf(name), false);
+    for (const QString &dir : dirs)
+        rig.area.createDir(QStringLiteral("root/") + dir);
+    for (const QString &file : files)
+        rig.area.createFile(QStringLiteral("root/") + file, "x");
+    rig.sweep();
+
+    QCOMPARE(rig.rootTree(), remaining);
+    QCOMPARE(rig.engine.delCount(), removed);
+    QCOMPARE(rig.engine.errCount(), 0);
+    QCOMPARE(rig.area.exists(QStringLiteral("root")), !remaining.isEmpty());
+    QCOMPARE(rig.window.counter, QString::number(removed));
+    QVERIFY(rig.window.informations.isEmpty());
+}
+
+void SweepRunTest::fifoIsContent()
+{
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a"));
+    QCOMPARE(::mkfifo(QFile::encodeName(rig.at(QStringLiteral("a/pipe"))).constData(), 0644), 0);
+    rig.area.createSymlink(QStringLiteral("root/b/dangling"), QStringLiteral("/nonexistent/target"));
+    rig.sweep();
+    QCOMPARE(rig.rootTree(), (QStringList{QStringLiteral("a/"), QStringLiteral("a/pipe"),
+                                          QStringLiteral("b/"), QStringLiteral("b/dangling")}));
+    QCOMPARE(rig.engine.delCount(), 0);
+}
+
+void SweepRunTest::deepTreeSweepsWithoutRecursion()
+{
+    EngineRig rig;
+    rig.window.setMarked(OptionMark::NonStop, true);
+    rig.window.setMarked(OptionMark::DisableReadOnly, true);
+    constexpr int depth = 5000;
+    QVERIFY(makeDeepChain(rig.root(), depth));
+    rig.sweep();
+    // Whatever the platform could reach was handled once; the sweep ran to its end.
+    QVERIFY2(rig.window.status.startsWith(QStringLiteral("検索終了")), qPrintable(rig.window.status));
+    QVERIFY(rig.engine.delCount() + rig.engine.errCount() >= 1);
+    QVERIFY(!rig.engine.busy());
+    removeDeepChain(rig.root());
+}
+
+void SweepRunTest::startAndFinishOrder()
+{
+    EngineRig rig;
+    rig.area.createFile(QStringLiteral("root/keep.txt"));
+    rig.window.events.clear();
+    rig.sweep();
+
+    const QStringList expected{
+        QStringLiteral("caption:中止(&P)"),
+        QStringLiteral("lock:on"),
+        QStringLiteral("counter:0"),
+        QStringLiteral("pump"),
+        QStringLiteral("status:") + rig.root(),
+        QStringLiteral("status:検索終了 0件削除しました"),
+        QStringLiteral("caption:開始(&S)"),
+        QStringLiteral("start:on"),
+        QStringLiteral("lock:off"),
+    };
+    QCOMPARE(rig.window.events, expected);
+    QCOMPARE(rig.searchList.selected, 1);
+    // Nothing removed and nothing failed: no log file at all.
+    QVERIFY(rig.logBytes(rig.clock.now().date()).isEmpty());
+}
+
+void SweepRunTest::refusedStartKeepsPreviousCounters()
+{
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a"));
+    rig.area.createDir(QStringLiteral("root/b"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.sweep();
+    QCOMPARE(rig.engine.delCount(), 2);
+
+    const QString gone = rig.area.createDir(QStringLiteral("gone"));
+    rig.searchFolders.appendStored(gone);
+    rig.searchList.select(int(rig.searchList.items.indexOf(gone)));
+    QVERIFY(QDir(gone).removeRecursively());
+    rig.window.events.clear();
+    rig.engine.VacuolaExecute();
+
+    QCOMPARE(rig.window.status, QStringLiteral("フォルダが存在しません"));
+    QVERIFY(!rig.searchList.items.contains(gone));
+    QCOMPARE(rig.searchList.selected, 0);
+    QVERIFY(!rig.window.startEnabled);
+    QVERIFY(!rig.window.events.contains(QStringLiteral("caption:中止(&P)")));
+    QCOMPARE(rig.engine.delCount(), 2);
+    QCOMPARE(rig.window.counter, QStringLiteral("2"));
+    QCOMPARE(rig.engine.logList().size(), 6 + 2 + 2);
+}
+
+void SweepRunTest::summaryForms_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<bool>("fail");
+    QTest::addColumn<QString>("summary");
+
+    QTest::newRow("finished") << false << false << QStringLiteral("検索終了 2件削除しました");
+    QTest::newRow("finished with errors") << false << true << QStringLiteral("検索終了 削除1件、エラー1件");
+    QTest::newRow("stopped") << true << false << QStringLiteral("検索中止 2件削除しました");
+    QTest::newRow("stopped with errors") << true << true << QStringLiteral("検索中止 削除1件、エラー1件");
+}
+
+void SweepRunTest::summaryForms()
+{
+    QFETCH(bool, stop);
+    QFETCH(bool, fail);
+    QFETCH(QString, summary);
+
+    EngineRig rig;
+    rig.window.setMarked(OptionMark::NonStop, true);
+    // root holds a/ and b/ (both empty) and keep/x; a stop after both are
+    // handled keeps root's pending entry and keep/ from being visited twice.
+    rig.area.createDir(QStringLiteral("root/a"));
+    rig.area.createDir(QStringLiteral("root/b"));
+    if (fail)
+        rig.fs.fail(FsOp::RemoveFolder, rig.at(QStringLiteral("b")), EBUSY);
+    rig.area.createFile(QStringLiteral("root/c/keep"));
+    int handled = 0;
+    rig.window.onPump = [&](int) {
+        handled = rig.engine.delCount() + rig.engine.errCount();
+        if (stop && handled == 2 && rig.engine.running())
+            rig.engine.VacuolaExecute();
+    };
+    rig.sweep();
+    QCOMPARE(rig.window.status, summary);
+    QCOMPARE(rig.area.exists(QStringLiteral("root")), true);
+}
+
+void SweepRunTest::statusShowsEachFolder()
+{
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a/b"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.sweep();
+    const QStringList &history = rig.window.statusHistory;
+    QVERIFY(history.contains(rig.root()));
+    QVERIFY(history.contains(rig.at(QStringLiteral("a"))));
+    QVERIFY(history.contains(rig.at(QStringLiteral("a/b"))));
+    // The second phase shows the folder it tests again.
+    QCOMPARE(history.count(rig.at(QStringLiteral("a"))), 2);
+}
+
+void SweepRunTest::stopDuringFirstPhase()
+{
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a/x"));
+    rig.area.createDir(QStringLiteral("root/b"));
+    rig.area.createDir(QStringLiteral("root/c"));
+    // Whatever order the listing gives, pump 4 falls in the first phase with
+    // folders still waiting on ScanList.
+    rig.window.onPump = [&](int pump) {
+        if (pump == 4)
+            rig.engine.VacuolaExecute();
+    };
+    rig.sweep();
+
+    QVERIFY(rig.window.status.startsWith(QStringLiteral("検索中止 ")));
+    QVERIFY(rig.window.statusHistory.contains(QStringLiteral("中止処理中")));
+    QVERIFY(rig.area.exists(QStringLiteral("root")));
+    // root waits in the second phase, which never runs.
+    QVERIFY(!rig.engine.logList().isEmpty());
+    QVERIFY(rig.engine.logList().first().endsWith(QStringLiteral("　終了状態 = 中止")));
+    QVERIFY(!rig.engine.scanList().isEmpty());
+    QVERIFY(!rig.engine.scanList().contains(rig.root()));
+    QCOMPARE(rig.window.startCaption, QStringLiteral("開始(&S)"));
+    QVERIFY(rig.window.startEnabled);
+    QVERIFY(!rig.window.runLock);
+}
+
+void SweepRunTest::stopInsideRemovalStillRemovesThatFolder()
+{
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    // Pump 1: root; pump 2: a listed; pump 3: inside a's removal.
+    rig.window.onPump = [&](int pump) {
+        if (pump == 3)
+            rig.engine.VacuolaExecute();
+    };
+    rig.sweep();
+    QVERIFY(!rig.area.exists(QStringLiteral("root/a")));
+    QCOMPARE(rig.window.status, QStringLiteral("検索中止 1件削除しました"));
+}
+
+void SweepRunTest::stoppingState()
+{
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a"));
+    rig.area.createDir(QStringLiteral("root/b"));
+    bool seen = false;
+    rig.window.onPump = [&](int pump) {
+        if (pump == 2) {
+            rig.engine.VacuolaExecute();
+        } else if (pump == 4 && !seen) {
+            // Inside the removal of the folder listed after the stop request.
+            seen = true;
+            QCOMPARE(rig.window.startCaption, QStringLiteral("中止(&P)"));
+            QVERIFY(!rig.window.startEnabled);
+            QVERIFY(rig.window.runLock);
+            QVERIFY(!rig.engine.running());
+            QVERIFY(rig.engine.busy());
+        }
+    };
+    rig.sweep();
+    QVERIFY(seen);
+    // The stop request itself pumps once (pump 3).
+    const qsizetype stopAt = rig.window.events.indexOf(QStringLiteral("status:中止処理中"));
+    QVERIFY(stopAt > 0);
+    QCOMPARE(rig.window.events.mid(stopAt, 3),
+             (QStringList{QStringLiteral("status:中止処理中"), QStringLiteral("start:off"),
+                          QStringLiteral("pump")}));
+    QCOMPARE(rig.window.startCaption, QStringLiteral("開始(&S)"));
+    QVERIFY(!rig.window.runLock);
+    QVERIFY(!rig.engine.busy());
+}
+
+void SweepRunTest::secondStartDuringWindDownIsIgnored()
+{
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a"));
+    rig.area.createDir(QStringLiteral("root/b"));
+    const QString other = rig.area.createDir(QStringLiteral("other/empty"));
+    rig.window.onPump = [&](int pump) {
+        if (pump == 2) {
+            rig.engine.VacuolaExecute(); // stop request
+        } else if (pump == 4) {
+            // The user registers and selects another folder (which enables the
+            // start action) and starts it while the stopped sweep winds down.
+            rig.searchList.insert(1, rig.area.absolute(QStringLiteral("other")));
+            rig.searchList.select(1);
+            rig.window.setStartEnabled(true);
+            rig.engine.VacuolaExecute();
+            QVERIFY(!rig.engine.running());
+        }
+    };
+    rig.sweep();
+    QVERIFY(QFileInfo::exists(other));
+    QCOMPARE(rig.window.events.count(QStringLiteral("caption:中止(&P)")), 1);
+    QCOMPARE(rig.window.status, QStringLiteral("検索中止 1件削除しました"));
+    QVERIFY(rig.window.startEnabled);
+    QVERIFY(!rig.engine.busy());
+}
+
+void SweepRunTest::secondStartWhileSweepingIsAStop()
+{
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    int starts = 0;
+    rig.window.onPump = [&](int pump) {
+        if (pump == 1) {
+            ++starts;
+            rig.engine.VacuolaExecute();
+        }
+    };
+    rig.sweep();
+    QCOMPARE(starts, 1);
+    QCOMPARE(rig.window.events.count(QStringLiteral("caption:中止(&P)")), 1);
+    QCOMPARE(rig.window.status, QStringLiteral("検索中止 0件削除しました"));
+}
+
+void SweepRunTest::registerChangesDuringSweep_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("folder added and selected") << QStringLiteral("add");
+    QTest::newRow("swept folder deleted from the register") << QStringLiteral("delete");
+    QTest::newRow("register emptied") << QStringLiteral("clear");
+}
+
+void SweepRunTest::registerChangesDuringSweep()
+{
+    QFETCH(QString, change);
+    EngineRig rig;
+    const QString added = rig.area.createDir(QStringLiteral("added"));
+    rig.window.onPump = [&](int pump) {
+        if (pump != 1)
+            return;
+        if (change == QLatin1String("add")) {
+            rig.searchList.insert(1, added);
+            rig.searchList.select(1);
+        } else if (change == QLatin1String("delete")) {
+            rig.searchFolders.DelFolderExecute();
+        } else {
+            rig.searchFolders.resetToPlaceholder();
+            rig.searchList.select(0);
+        }
+    };
+    rig.sweep();
+
+    QVERIFY(!rig.area.exists(QStringLiteral("root")));
+    QVERIFY(rig.area.exists(QStringLiteral("added")));
+    // The title names the folder that was swept, not whatever stands at entry 1 now.
+    QVERIFY(rig.engine.logList().first().contains(QStringLiteral("検索フォルダ = ") + rig.root() +
+                                                  QStringLiteral("　終了状態 = 完了")));
+    QVERIFY(!rig.searchList.items.contains(rig.root()));
+    QCOMPARE(rig.searchList.items.contains(added), change == QLatin1String("add"));
+    QCOMPARE(rig.window.status, QStringLiteral("検索終了 1件削除しました"));
+}
+
+void SweepRunTest::folderSwappedForLinkLeavesOutsideAlone()
+{
+    EngineRig rig;
+    rig.checkNames({QStringLiteral("thumbs.db")});
+    rig.window.setMarked(OptionMark::NonStop, true);
+    rig.window.setMarked(OptionMark::DisableReadOnly, true);
+    rig.area.createDir(QStringLiteral("root/a/b"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.area.createFile(QStringLiteral("outside/thumbs.db"), "thumbnail");
+    rig.area.createFile(QStringLiteral("outside/canary"), "alive");
+    const QString outside = rig.area.absolute(QStringLiteral("outside"));
+    const QStringList before = rig.area.tree();
+
+    rig.window.onPump = [&](int pump) {
+        // Pump 3 comes before b is listed: b becomes a link to the outside folder.
+        if (pump == 3) {
+            QVERIFY(QDir(rig.at(QStringLiteral("a/b"))).removeRecursively());
+            rig.area.createSymlink(QStringLiteral("root/a/b"), outside);
+        }
+    };
+    rig.sweep();
+
+    QCOMPARE(rig.area.tree().filter(QStringLiteral("outside")), before.filter(QStringLiteral("outside")));
+    QVERIFY(rig.area.exists(QStringLiteral("root/a/b")));
+    QVERIFY(QFileInfo(rig.at(QStringLiteral("a/b"))).isSymLink());
+    QFile canary(rig.area.absolute(QStringLiteral("outside/canary")));
+    QVERIFY(canary.open(QIODevice::ReadOnly));
+    QCOMPARE(canary.readAll(), QByteArray("alive"));
+    QVERIFY(rig.area.exists(QStringLiteral("outside/thumbs.db")));
+    // b failed (it is no longer a folder of the tree); a holds the link and stays.
+    QVERIFY(rig.engine.errCount() >= 1);
+    QVERIFY(rig.area.exists(QStringLiteral("root/a")));
+}
+
+void SweepRunTest::unlistableFolderIsReportedAndCounted()
+{
+    EngineRig rig;
+    rig.area.createFile(QStringLiteral("root/a/content"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.fs.fail(FsOp::ListFolder, rig.at(QStringLiteral("a")), EACCES);
+    rig.sweep();
+    // The listing failed, so a counts as empty; its removal fails on the content.
+    QVERIFY(rig.area.exists(QStringLiteral("root/a/content")));
+    QCOMPARE(rig.engine.errCount(), 1);
+    QCOMPARE(rig.window.informations.size(), 1);
+    QVERIFY(rig.window.informations.first().startsWith(QStringLiteral("フォルダを削除しようとしましたが")));
+}
+
+} // namespace Vacuola::Test
+
+QTEST_GUILESS_MAIN(Vacuola::Test::SweepRunTest)
+#include "tst_sweeprun.moc"

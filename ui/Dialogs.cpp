@@ -20,6 +20,13 @@ QString applicationTitle()
     return QStringLiteral("Vacuola");
 }
 
+// The texts break their own lines; wrapping them again would garble the indented notes.
+void keepLines(QMessageBox &box)
+{
+    if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))
+        label->setWordWrap(false);
+}
+
 } // namespace
 
 QString Dialogs::displayText(const QString &text)
@@ -35,6 +42,7 @@ void QtDialogs::information(QWidget *parent, const QString &text)
     QMessageBox box(QMessageBox::NoIcon, applicationTitle(), displayText(text), QMessageBox::NoButton,
                     parent);
     box.setTextFormat(Qt::PlainText);
+    keepLines(box);
     QPushButton *ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);

@@ -1,0 +1,451 @@
+#include "engine/SweepEngine.h"
+#include "registers/ManagementFileRegister.h"
+#include "registers/SearchFolderRegister.h"
+#include "tests/ui/WindowRig.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolButton>
+#include <QToolTip>
+
+#include <cerrno>
+
+namespace Vacuola::Test {
+
+namespace {
+
+// One line per menu entry: indentation, object name, caption, and the action a proxy item runs.
+void describe(const QMenu *menu, int depth, QStringList &lines)
+{
+    const QString indent(depth * 2, QLatin1Char(' '));
+    const QList<QAction *> actions = menu->actions();
+    for (const QAction *item : actions) {
+        if (item->isSeparator()) {
+            lines << indent + item->objectName() + QStringLiteral(" -");
+        } else if (item->menu() != nullptr) {
+            lines << indent + item->menu()->objectName() + QLatin1Char(' ') + item->text();
+            describe(item->menu(), depth + 1, lines);
+        } else {
+            QString line = indent + item->objectName() + QLatin1Char(' ') + item->text();
+            if (const QObject *bound = item->property("action").value<QObject *>())
+                line += QStringLiteral(" -> ") + bound->objectName();
+            if (item->isCheckable())
+                line += item->isChecked() ? QStringLiteral(" [x]") : QStringLiteral(" [ ]");
+            if (!item->shortcut().isEmpty())
+                line += QLatin1Char(' ') + item->shortcut().toString();
+            lines << line;
+        }
+    }
+}
+
+void runQueued(QObject *context, const std::function<void()> &step)
+{
+    QMetaObject::invokeMethod(context, step, Qt::QueuedConnection);
+}
+
+} // namespace
+
+class MainWindowTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void mainMenuTree();
+    void popUpMenus();
+    void logMarksAreExclusive_data();
+    void logMarksAreExclusive();
+    void controlsAndHints();
+    void startingState();
+
+    void runLockDuringSweepAndRelease();
+    void stopRequestDisablesStartUntilReturn();
+    void logWriteFailureIsReportedAndUnlocks();
+    void readOnlyQuestion_data();
+    void readOnlyQuestion();
+    void closeDuringSweepClosesAfterReturn();
+    void settingsWriteFailureShowsErrorBox();
+
+    void sortingKeepsMarks();
+    void multiSelectDelete();
+    void doubleClicks();
+
+private:
+    std::unique_ptr<WindowRig> m_rig;
+    void registerFolder(const QString &path);
+};
+
+void MainWindowTest::init()
+{
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    m_rig = std::make_unique<WindowRig>();
+    // A current settings file: no version notes at start.
+    m_rig->writeSettings({QStringLiteral("[Vacuola]"), QStringLiteral("Version=Vacuola V1.13A")});
+    m_rig->open();
+}
+
+void MainWindowTest::cleanup()
+{
+    m_rig.reset();
+}
+
+void MainWindowTest::registerFolder(const QString &path)
+{
+    m_rig->window->searchFolders().AddSearchFolder(path);
+    QCOMPARE(m_rig->window->statusText(), QStringLiteral("フォルダを追加しました"));
+}
+
+void MainWindowTest::mainMenuTree()
+{
+    QStringList lines;
+    const QList<QAction *> top = m_rig->window->menuBar()->actions();
+    for (const QAction *entry : top) {
+        lines << entry->menu()->objectName() + QLatin1Char(' ') + entry->text();
+        describe(entry->menu(), 1, lines);
+    }
+    const QStringList expected = {
+        QStringLiteral("File1 ファイル(&F)"),
+        QStringLiteral("  Vacuola1 開始(&S) -> Vacuola"),
+        QStringLiteral("  Dir 検索フォルダ"),
+        QStringLiteral("    DirAdd1 検索フォルダ追加(&A)... -> AddFolder"),
+        QStringLiteral("    DirDel1 検索フォルダ削除(&D) -> DelFolder"),
+        QStringLiteral("  IFile 管理ファイル"),
+        QStringLiteral("    IFAdd1 管理ファイル追加(&A)... -> IgnoreFileAdd"),
+        QStringLiteral("    IFDel1 管理ファイル削除(&D) -> IgnoreFileDel"),
+        QStringLiteral("    FileSetAdd1 管理ファイルセット追加(&S) -> IgnoreFileSetAdd"),
+        QStringLiteral("    N2 -"),
+        QStringLiteral("    IFON1 チェック全てON(&Y) -> IgnoreFileAllOn"),
+        QStringLiteral("    IFOFF1 チェック全てOFF(&N) -> IgnoreFileAllOff"),
+        QStringLiteral("  Exit1 終了(&X) -> SaveExit Alt+F4"),
+        QStringLiteral("Setting 設定(&S)"),
+        QStringLiteral("  SetLog ログ機能(&L)"),
+        QStringLiteral("    Log0 LOGを作成しない(&0) [ ]"),
+        QStringLiteral("    Log1 LOG作成、１週間保存(&1) [ ]"),
+        QStringLiteral("    Log2 LOG作成、２週間保存(&2) [x]"), // no stored option: 2
+        QStringLiteral("    Log3 LOG作成、削除しない(&3) [ ]"),
+        QStringLiteral("    N1 -"),
+        QStringLiteral("    LogView LOGを表示(&V)"),
+        QStringLiteral("    FolderView インストールフォルダを開く(&O)"),
+        QStringLiteral("  DisableReadOnly 読取専用属性の解除(&R) [ ]"),
+        QStringLiteral("  NonStop エラーメッセージ抑止(&N) [ ]"),
+        QStringLiteral("Help1 ヘルプ(&H)"),
+        QStringLiteral("  About1 バージョン情報(&A)"),
+        QStringLiteral("  HomepageCall 作者Homepage(&W)"),
+        QStringLiteral("  HelpCall ヘルプ(&H)"),
+    };
+    QCOMPARE(lines, expected);
+    // The menu items follow their action's state.
+    auto *vacuola1 = m_rig->find<QAction>(QStringLiteral("Vacuola1"));
+    QVERIFY(!vacuola1->isEnabled());
+    m_rig->window->setStartCaption(QStringLiteral("中止(&P)"));
+    m_rig->window->setStartEnabled(true);
+    QCOMPARE(vacuola1->text(), QStringLiteral("中止(&P)"));
+    QVERIFY(vacuola1->isEnabled());
+}
+
+void MainWindowTest::popUpMenus()
+{
+    QStringList lines;
+    describe(m_rig->find<QMenu>(QStringLiteral("IListMenu")), 0, lines);
+    describe(m_rig->find<QMenu>(QStringLiteral("ScanPathMenu")), 0, lines);
+    const QStringList expected = {
+        QStringLiteral("IFAdd2 管理ファイル追加(&A)... -> IgnoreFileAdd"),
+        QStringLiteral("IFDel2 管理ファイル削除(&D) -> IgnoreFileDel"),
+        QStringLiteral("FileSetAdd2 管理ファイルセット追加(&S) -> IgnoreFileSetAdd"),
+        QStringLiteral("N3 -"),
+        QStringLiteral("IFOn2 チェック全てON(&Y) -> IgnoreFileAllOn"),
+        QStringLiteral("IFOFF2 チェック全てOFF(&N) -> IgnoreFileAllOff"),
+        QStringLiteral("DirAdd2 検索フォルダ追加(&A)... -> AddFolder"),
+        QStringLiteral("DirDel2 検索フォルダ削除(&D) -> DelFolder"),
+    };
+    QCOMPARE(lines, expected);
+    // A pop-up item runs its action.
+    m_rig->find<QAction>(QStringLiteral("FileSetAdd2"))->trigger();
+    QCOMPARE(m_rig->find<QListWidget>(QStringLiteral("IgnoreList"))->count(), 4);
+    QCOMPARE(m_rig->window->statusText(), QStringLiteral("不要なファイル名は削除して下さい"));
+}
+
+void MainWindowTest::logMarksAreExclusive_data()
+{
+    QTest::addColumn<int>("chosen");
+    QTest::newRow("Log0") << 0;
+    QTest::newRow("Log1") << 1;
+    QTest::newRow("Log3 after Log1") << 3;
+}
+
+void MainWindowTest::logMarksAreExclusive()
+{
+    QFETCH(int, chosen);
+    m_rig->find<QAction>(QStringLiteral("Log1"))->trigger();
+    m_rig->find<QAction>(QStringLiteral("Log%1").arg(chosen))->trigger();
+    const OptionMark marks[4] = {OptionMark::Log0, OptionMark::Log1, OptionMark::Log2, OptionMark::Log3};
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(m_rig->window->isMarked(marks[i]), i == chosen);
+    // The two check items toggle on their own.
+    auto *nonStop = m_rig->find<QAction>(QStringLiteral("NonStop"));
+    nonStop->trigger();
+    QVERIFY(m_rig->window->isMarked(OptionMark::NonStop));
+    nonStop->trigger();
+    QVERIFY(!m_rig->window->isMarked(OptionMark::NonStop));
+    QVERIFY(!m_rig->window->isMarked(OptionMark::DisableReadOnly));
+}
+
+void MainWindowTest::controlsAndHints()
+{
+    auto *exec = m_rig->find<QToolButton>(QStringLiteral("ExecButton"));
+    auto *exit = m_rig->find<QToolButton>(QStringLiteral("ExitButton"));
+    QCOMPARE(exec->defaultAction()->objectName(), QStringLiteral("Vacuola"));
+    QCOMPARE(exit->defaultAction()->objectName(), QStringLiteral("SaveExit"));
+    QCOMPARE(exec->toolTip(), QStringLiteral("削除開始　選択フォルダ配下の空きフォルダが削除されます"));
+    // The exit button's hint is never shown: its tool-tip event is swallowed.
+    QHelpEvent exitTip(QEvent::ToolTip, QPoint(2, 2), exit->mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(exit, &exitTip);
+    QVERIFY(!QToolTip::isVisible());
+    QHelpEvent execTip(QEvent::ToolTip, QPoint(2, 2), exec->mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(exec, &execTip);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QToolTip::hideText();
+    QCOMPARE(m_rig->find<QWidget>(QStringLiteral("DelCounter"))->toolTip(), QStringLiteral("削除カウンター"));
+    QCOMPARE(m_rig->find<QWidget>(QStringLiteral("IgnoreList"))->toolTip(),
+             QStringLiteral("ファイル一覧　チェックＯＮで無視されます"));
+    for (const char *name : {"Label1", "SearchDir", "Label2", "Status", "MainMenu1", "ActionList1"})
+        QVERIFY2(m_rig->window->findChild<QObject *>(QString::fromLatin1(name)) != nullptr, name);
+    QCOMPARE(m_rig->find<QAction>(QStringLiteral("SaveExit"))->shortcut(),
+             QKeySequence(Qt::ALT | Qt::Key_F4));
+}
+
+void MainWindowTest::startingState()
+{
+    TForm1 &window = *m_rig->window;
+    auto *searchDir = m_rig->find<QComboBox>(QStringLiteral("SearchDir"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Vacuola V1.13A"));
+    QCOMPARE(searchDir->count(), 1);
+    QCOMPARE(searchDir->currentText(), QStringLiteral("検索フォルダを選択して下さい"));
+    QCOMPARE(searchDir->toolTip(), QString());
+    QVERIFY(!m_rig->find<QAction>(QStringLiteral("Vacuola"))->isEnabled());
+    QCOMPARE(m_rig->find<QAction>(QStringLiteral("Vacuola"))->text(), QStringLiteral("開始(&S)"));
+    QVERIFY(!m_rig->find<QAction>(QStringLiteral("DelFolder"))->isEnabled());
+    QVERIFY(m_rig->find<QAction>(QStringLiteral("SaveExit"))->isEnabled());
+    QCOMPARE(window.statusText(), QStringLiteral("フォルダを指定して下さい"));
+    QCOMPARE(m_rig->find<QLabel>(QStringLiteral("StatusText"))->text(),
+             QStringLiteral("フォルダを指定して下さい"));
+    QCOMPARE(m_rig->find<QListWidget>(QStringLiteral("IgnoreList"))->selectionMode(),
+             QAbstractItemView::ExtendedSelection);
+    QVERIFY(m_rig->dialogs.informations.isEmpty());
+}
+
+void MainWindowTest::runLockDuringSweepAndRelease()
+{
+    const QString root = m_rig->work.createDir(QStringLiteral("root/a/b"));
+    Q_UNUSED(root);
+    registerFolder(m_rig->work.absolute(QStringLiteral("root")));
+    TForm1 &window = *m_rig->window;
+    auto *saveExit = m_rig->find<QAction>(QStringLiteral("SaveExit"));
+    auto *searchDir = m_rig->find<QComboBox>(QStringLiteral("SearchDir"));
+    auto *ignoreList = m_rig->find<QListWidget>(QStringLiteral("IgnoreList"));
+    auto *scanPathMenu = m_rig->find<QMenu>(QStringLiteral("ScanPathMenu"));
+    bool checked = false;
+    runQueued(&window, [&] {
+        checked = true;
+        QVERIFY(window.engine().busy());
+        QVERIFY(!saveExit->isEnabled());
+        QVERIFY(!searchDir->isEnabled());
+        QVERIFY(!ignoreList->isEnabled());
+        QCOMPARE(m_rig->find<QAction>(QStringLiteral("Vacuola1"))->text(), QStringLiteral("中止(&P)"));
+        QVERIFY(m_rig->find<QAction>(QStringLiteral("Vacuola1"))->isEnabled());
+        // The locked drop-down takes no double click and no pop-up menu.
+        QTest::mouseDClick(searchDir, Qt::LeftButton);
+        QVERIFY(m_rig->dialogs.folderTitles.isEmpty());
+        QContextMenuEvent context(QContextMenuEvent::Mouse, QPoint(3, 3),
+                                  searchDir->mapToGlobal(QPoint(3, 3)));
+        QCoreApplication::sendEvent(searchDir, &context);
+        QVERIFY(!scanPathMenu->isVisible());
+        // The main menu's commands still work.
+        QVERIFY(m_rig->find<QAction>(QStringLiteral("IFAdd1"))->isEnabled());
+        QVERIFY(m_rig->find<QAction>(QStringLiteral("DirAdd1"))->isEnabled());
+        m_rig->dialogs.setNextInput(QStringLiteral("Keep.TXT"));
+        m_rig->find<QAction>(QStringLiteral("IFAdd1"))->trigger();
+        QCOMPARE(ignoreList->count(), 1);
+        QCOMPARE(ignoreList->item(0)->text(), QStringLiteral("keep.txt"));
+    });
+    m_rig->find<QAction>(QStringLiteral("Vacuola"))->trigger();
+    QVERIFY(checked);
+    QVERIFY(!window.engine().busy());
+    QVERIFY(saveExit->isEnabled());
+    QVERIFY(searchDir->isEnabled());
+    QVERIFY(ignoreList->isEnabled());
+    QCOMPARE(m_rig->find<QAction>(QStringLiteral("Vacuola"))->text(), QStringLiteral("開始(&S)"));
+    QVERIFY(!m_rig->work.exists(QStringLiteral("root")));
+    QCOMPARE(m_rig->find<QLabel>(QStringLiteral("DelCounter"))->text(), QStringLiteral("3"));
+    // The bar shows the summary at once, although it repaints sparingly during a sweep.
+    QCOMPARE(m_rig->find<QLabel>(QStringLiteral("StatusText"))->text(), window.statusText());
+    QVERIFY(window.statusText().startsWith(QStringLiteral("検索終了")));
+}
+
+void MainWindowTest::stopRequestDisablesStartUntilReturn()
+{
+    for (int i = 0; i < 5; ++i)
+        m_rig->work.createDir(QStringLiteral("root/d%1/e").arg(i));
+    registerFolder(m_rig->work.absolute(QStringLiteral("root")));
+    TForm1 &window = *m_rig->window;
+    auto *start = m_rig->find<QAction>(QStringLiteral("Vacuola"));
+    int pumpsAfterStop = 0;
+    runQueued(&window, [&] {
+        // Runs in the pump of the stop request itself, while the sweep winds down.
+        runQueued(&window, [&] {
+            ++pumpsAfterStop;
+            QVERIFY(window.engine().busy());
+            QVERIFY(!start->isEnabled());
+        });
+        start->trigger(); // a stop request from inside the sweep's pump
+        QVERIFY(!start->isEnabled());
+        QCOMPARE(window.statusText(), QStringLiteral("中止処理中"));
+    });
+    start->trigger();
+    QVERIFY(!window.engine().busy());
+    QVERIFY(start->isEnabled());
+    QVERIFY(window.statusText().startsWith(QStringLiteral("検索中止")));
+    QVERIFY(m_rig->work.exists(QStringLiteral("root")));
+    QCOMPARE(pumpsAfterStop, 1);
+}
+
+void MainWindowTest::logWriteFailureIsReportedAndUnlocks()
+{
+    m_rig->work.createDir(QStringLiteral("root/a"));
+    registerFolder(m_rig->work.absolute(QStringLiteral("root")));
+    m_rig->fileSystem.failAll(FsOp::AppendToFile, ENOSPC);
+    m_rig->find<QAction>(QStringLiteral("Vacuola"))->trigger();
+    QCOMPARE(m_rig->dialogs.errorReports.size(), 1);
+    QVERIFY(m_rig->dialogs.errorReports.constFirst().endsWith(QLatin1Char('.')));
+    QVERIFY(!m_rig->window->engine().busy());
+    QVERIFY(m_rig->find<QAction>(QStringLiteral("SaveExit"))->isEnabled());
+    QVERIFY(m_rig->find<QComboBox>(QStringLiteral("SearchDir"))->isEnabled());
+    QVERIFY(m_rig->find<QListWidget>(QStringLiteral("IgnoreList"))->isEnabled());
+    QCOMPARE(m_rig->find<QAction>(QStringLiteral("Vacuola"))->text(), QStringLiteral("開始(&S)"));
+}
+
+void MainWindowTest::readOnlyQuestion_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("removed");
+    QTest::addColumn<QString>("summary");
+    QTest::newRow("yes removes") << int(Answer::Yes) << true << QStringLiteral("検索終了");
+    QTest::newRow("no keeps") << int(Answer::No) << false << QStringLiteral("検索終了");
+    QTest::newRow("cancel stops") << int(Answer::Cancel) << false << QStringLiteral("検索中止");
+}
+
+void MainWindowTest::readOnlyQuestion()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, removed);
+    QFETCH(QString, summary);
+    m_rig->work.createDir(QStringLiteral("root/keep.d"));
+    m_rig->work.createFile(QStringLiteral("root/file.txt"));
+    m_rig->work.createDir(QStringLiteral("root/ro"));
+    m_rig->work.setReadOnly(QStringLiteral("root/ro"), true);
+    m_rig->work.createFile(QStringLiteral("root/keep.d/x"));
+    registerFolder(m_rig->work.absolute(QStringLiteral("root")));
+    m_rig->dialogs.setNextAnswer(Answer(answer));
+    m_rig->find<QAction>(QStringLiteral("Vacuola"))->trigger();
+    QCOMPARE(m_rig->dialogs.questions.size(), 1);
+    QCOMPARE(m_rig->work.exists(QStringLiteral("root/ro")), !removed);
+    QVERIFY2(m_rig->window->statusText().startsWith(summary), qPrintable(m_rig->window->statusText()));
+    if (!removed)
+        m_rig->work.setReadOnly(QStringLiteral("root/ro"), false);
+}
+
+void MainWindowTest::closeDuringSweepClosesAfterReturn()
+{
+    for (int i = 0; i < 5; ++i)
+        m_rig->work.createDir(QStringLiteral("root/d%1/e").arg(i));
+    registerFolder(m_rig->work.absolute(QStringLiteral("root")));
+    TForm1 &window = *m_rig->window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    bool stillOpen = false;
+    runQueued(&window, [&] {
+        QVERIFY(!window.close()); // refused for now, but the stop is requested
+        stillOpen = window.isVisible();
+        QVERIFY(!window.engine().running());
+    });
+    m_rig->find<QAction>(QStringLiteral("Vacuola"))->trigger();
+    QVERIFY(stillOpen);
+    QVERIFY(!window.isVisible());
+    // The settings are written when the window goes, after the sweep.
+    QFile::remove(m_rig->settingsPath());
+    m_rig->close();
+    QVERIFY(QFileInfo::exists(m_rig->settingsPath()));
+}
+
+void MainWindowTest::settingsWriteFailureShowsErrorBox()
+{
+    m_rig->fileSystem.failAll(FsOp::ReplaceFile, ENOSPC);
+    m_rig->close();
+    QCOMPARE(m_rig->dialogs.errorReports,
+             QStringList{m_rig->settingsPath() + QStringLiteral(" に書き込めません.")});
+}
+
+void MainWindowTest::sortingKeepsMarks()
+{
+    auto *list = m_rig->find<QListWidget>(QStringLiteral("IgnoreList"));
+    ManagementFileRegister &names = m_rig->window->managementFiles();
+    names.AddIgnoreFile(QStringLiteral("thumbs.db"));
+    list->item(0)->setCheckState(Qt::Unchecked);
+    names.AddIgnoreFile(QStringLiteral("zz.txt"));
+    names.AddIgnoreFile(QStringLiteral("_catalog.vix"));
+    names.AddIgnoreFile(QStringLiteral("desktop.ini"));
+    QStringList shown;
+    for (int i = 0; i < list->count(); ++i)
+        shown << list->item(i)->text() +
+                     (list->item(i)->checkState() == Qt::Checked ? QStringLiteral("+") : QStringLiteral("-"));
+    QCOMPARE(shown, (QStringList{QStringLiteral("_catalog.vix+"), QStringLiteral("desktop.ini+"),
+                                 QStringLiteral("thumbs.db-"), QStringLiteral("zz.txt+")}));
+}
+
+void MainWindowTest::multiSelectDelete()
+{
+    auto *list = m_rig->find<QListWidget>(QStringLiteral("IgnoreList"));
+    m_rig->find<QAction>(QStringLiteral("IgnoreFileSetAdd"))->trigger();
+    QCOMPARE(list->count(), 4);
+    list->item(0)->setSelected(true);
+    list->item(2)->setSelected(true);
+    m_rig->find<QAction>(QStringLiteral("IFDel2"))->trigger();
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("_thumbnl.sue"));
+    QCOMPARE(list->item(1)->text(), QStringLiteral("thumbs.db"));
+}
+
+void MainWindowTest::doubleClicks()
+{
+    auto *list = m_rig->find<QListWidget>(QStringLiteral("IgnoreList"));
+    m_rig->find<QAction>(QStringLiteral("IgnoreFileSetAdd"))->trigger();
+    list->item(1)->setSelected(true);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(40, 3));
+    QVERIFY(list->selectedItems().isEmpty());
+
+    const QString folder = m_rig->work.createDir(QStringLiteral("picked"));
+    m_rig->dialogs.setNextFolder(folder);
+    QTest::mouseDClick(m_rig->find<QComboBox>(QStringLiteral("SearchDir")), Qt::LeftButton);
+    QCOMPARE(m_rig->dialogs.folderTitles, QStringList{QStringLiteral("検索フォルダを指定")});
+    auto *searchDir = m_rig->find<QComboBox>(QStringLiteral("SearchDir"));
+    QCOMPARE(searchDir->count(), 2);
+    QCOMPARE(searchDir->currentIndex(), 1);
+    QCOMPARE(searchDir->toolTip(), folder);
+    QVERIFY(m_rig->find<QAction>(QStringLiteral("Vacuola"))->isEnabled());
+    QVERIFY(m_rig->find<QAction>(QStringLiteral("DirDel1"))->isEnabled());
+}
+
+} // namespace Vacuola::Test
+
+QTEST_MAIN(Vacuola::Test::MainWindowTest)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,308 @@
+#include "engine/SweepEngine.h"
+#include "registers/SearchFolderRegister.h"
+#include "tests/ui/WindowRig.h"
+#include "ui/HelpViewer.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QFile>
+#include <QListWidget>
+#include <QMimeData>
+#include <QTest>
+
+namespace Vacuola::Test {
+
+namespace {
+
+// Delivers a drop of the given paths to a widget, as the desktop would.
+bool drop(QWidget *target, const QStringList &paths)
+{
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls << QUrl::fromLocalFile(path);
+    mime.setUrls(urls);
+    // Qt delivers a drop only to a drag that was entered first.
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &event);
+    return event.isAccepted();
+}
+
+QStringList current()
+{
+    return {QStringLiteral("[Vacuola]"), QStringLiteral("Version=Vacuola V1.13A")};
+}
+
+} // namespace
+
+class ShellStartupTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void dropThreeFoldersAddsFirst();
+    void dropFileTwice();
+    void dropReachesLockedControlsDuringSweep();
+    void dropRefusesUnstorableName();
+    void otherEventsPassUnchanged();
+
+    void versionNotesExactText();
+    void shellHandOffs();
+    void helpViewer();
+
+    void firstStart();
+    void commandLineFolderAfterStartText();
+    void storedLogOptionOutOfRange();
+    void oldLayoutFileIsDeletedAndRewritten();
+    void placementRoundTrip_data();
+    void placementRoundTrip();
+
+private:
+    std::unique_ptr<WindowRig> m_rig;
+};
+
+void ShellStartupTest::init()
+{
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    m_rig = std::make_unique<WindowRig>();
+}
+
+void ShellStartupTest::cleanup()
+{
+    m_rig.reset();
+}
+
+void ShellStartupTest::dropThreeFoldersAddsFirst()
+{
+    m_rig->writeSettings(current());
+    m_rig->open();
+    const QString a = m_rig->work.createDir(QStringLiteral("a"));
+    const QString b = m_rig->work.createDir(QStringLiteral("b"));
+    const QString c = m_rig->work.createDir(QStringLiteral("c"));
+    QVERIFY(drop(m_rig->window.get(), {a + QLatin1Char('/'), b, c}));
+    auto *searchDir = m_rig->find<QComboBox>(QStringLiteral("SearchDir"));
+    QCOMPARE(searchDir->count(), 2);
+    QCOMPARE(searchDir->itemText(1), a); // without the trailing slash
+    QCOMPARE(m_rig->window->statusText(), QStringLiteral("フォルダを追加しました"));
+}
+
+void ShellStartupTest::dropFileTwice()
+{
+    m_rig->writeSettings(current());
+    m_rig->open();
+    const QString file = m_rig->work.createFile(QStringLiteral("x/Thumbs.db"));
+    auto *list = m_rig->find<QListWidget>(QStringLiteral("IgnoreList"));
+    // Dropped on a control: the hook sees it before the control does.
+    QVERIFY(drop(list->viewport(), {file}));
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("thumbs.db"));
+    QCOMPARE(list->item(0)->checkState(), Qt::Checked);
+    QCOMPARE(m_rig->window->statusText(), QStringLiteral("管理ファイルを追加しました"));
+    QVERIFY(drop(m_rig->window.get(), {file}));
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(m_rig->window->statusText(), QStringLiteral("入力された管理ファイルは既に登録済みです"));
+    // A name with a comma is taken as it is: typed-name rules do not apply to drops.
+    QVERIFY(drop(m_rig->window.get(), {m_rig->work.createFile(QStringLiteral("x/A,B.txt"))}));
+    QCOMPARE(list->item(0)->text(), QStringLiteral("a,b.txt"));
+}
+
+void ShellStartupTest::dropReachesLockedControlsDuringSweep()
+{
+    m_rig->writeSettings(current());
+    m_rig->open();
+    m_rig->work.createDir(QStringLiteral("root/a"));
+    m_rig->window->searchFolders().AddSearchFolder(m_rig->work.absolute(QStringLiteral("root")));
+    const QString other = m_rig->work.createDir(QStringLiteral("other"));
+    const QString file = m_rig->work.createFile(QStringLiteral("other/desktop.ini"));
+    auto *list = m_rig->find<QListWidget>(QStringLiteral("IgnoreList"));
+    bool dropped = false;
+    QMetaObject::invokeMethod(
+        m_rig->window.get(),
+        [&] {
+            QVERIFY(!list->isEnabled());
+            dropped = drop(list->viewport(), {file});
+            QVERIFY(drop(m_rig->window.get(), {other}));
+        },
+        Qt::QueuedConnection);
+    m_rig->find<QAction>(QStringLiteral("Vacuola"))->trigger();
+    QVERIFY(dropped);
+    QCOMPARE(list->count(), 1);
+    auto *searchDir = m_rig->find<QComboBox>(QStringLiteral("SearchDir"));
+    QCOMPARE(searchDir->itemText(1), other);
+}
+
+void ShellStartupTest::dropRefusesUnstorableName()
+{
+    m_rig->writeSettings(current());
+    m_rig->open();
+    // No code page 932 form: the name would not survive the settings file.
+    const QString file = m_rig->work.createFile(QStringLiteral("x/caf\u00e9\U0001F600.txt"));
+    QVERIFY(drop(m_rig->window.get(), {file}));
+    QCOMPARE(m_rig->find<QListWidget>(QStringLiteral("IgnoreList"))->count(), 0);
+    QVERIFY(m_rig->window->statusText().startsWith(QStringLiteral("処理できないファイル名です ")));
+    // The same goes for a folder.
+    const QString folder = m_rig->work.createDir(QStringLiteral("\U0001F600"));
+    QVERIFY(drop(m_rig->window.get(), {folder}));
+    QCOMPARE(m_rig->find<QComboBox>(QStringLiteral("SearchDir"))->count(), 1);
+    QCOMPARE(m_rig->window->statusText(), QStringLiteral("処理できないフォルダです ") + folder);
+}
+
+void ShellStartupTest::otherEventsPassUnchanged()
+{
+    m_rig->writeSettings(current());
+    m_rig->open();
+    QEvent other(QEvent::User);
+    QVERIFY(!m_rig->window->AppMessage(m_rig->window.get(), &other));
+    // A drop on another window is not ours.
+    QWidget stranger;
+    const QString file = m_rig->work.createFile(QStringLiteral("x/thumbs.db"));
+    drop(&stranger, {file});
+    QCOMPARE(m_rig->find<QListWidget>(QStringLiteral("IgnoreList"))->count(), 0);
+}
+
+void ShellStartupTest::versionNotesExactText()
+{
+    m_rig->writeSettings(current());
+    m_rig->open();
+    m_rig->find<QAction>(QStringLiteral("About1"))->trigger();
+    QCOMPARE(m_rig->dialogs.informations.size(), 1);
+    const QString notes = m_rig->dialogs.informations.constFirst();
+    QVERIFY(notes.startsWith(QStringLiteral("Vacuola V1.13A\r\r\nV1.12からの変更点\r")));
+    QVERIFY(notes.endsWith(QStringLiteral("\r\rV1.13からの変更点\r・リソース開放漏れ修正")));
+    QVERIFY(notes.contains(QStringLiteral("\r　　desktop.ini/thumbs.db/_thumbnl.sue/_catalog.vix\r")));
+    QCOMPARE(notes.count(QLatin1Char('\n')), 1);
+    QCOMPARE(Dialogs::displayText(QStringLiteral("a\r\r\nb\rc")), QStringLiteral("a\n\nb\nc"));
+}
+
+void ShellStartupTest::shellHandOffs()
+{
+    m_rig->writeSettings(current());
+    m_rig->open();
+    m_rig->find<QAction>(QStringLiteral("FolderView"))->trigger();
+    m_rig->find<QAction>(QStringLiteral("HomepageCall"))->trigger();
+    QCOMPARE(m_rig->openedUrls.size(), 2);
+    QCOMPARE(m_rig->openedUrls.at(0), QUrl::fromLocalFile(m_rig->program.absolute()));
+    QCOMPARE(m_rig->openedUrls.at(1), QUrl(QString::fromUtf8(VACUOLA_HOMEPAGE)));
+    // LogView hands the day's log to the editor.
+    m_rig->program.createFile(QStringLiteral("Vacuola-20261208.log"), "x");
+    m_rig->find<QAction>(QStringLiteral("LogView"))->trigger();
+    QCOMPARE(m_rig->editor.opened.size(), 1);
+}
+
+void ShellStartupTest::helpViewer()
+{
+    m_rig->writeSettings(current());
+    m_rig->open();
+    m_rig->find<QAction>(QStringLiteral("HelpCall"))->trigger();
+    QVERIFY(m_rig->window->helpViewer() != nullptr);
+    QVERIFY(m_rig->window->helpViewer()->shownText().contains(QStringLiteral("vacuola.hlp")));
+    m_rig->program.createFile(QStringLiteral("vacuola.hlp"),
+                              QStringLiteral("<h1>目次</h1><p>本文</p>").toUtf8());
+    m_rig->find<QAction>(QStringLiteral("HelpCall"))->trigger();
+    QVERIFY(m_rig->window->helpViewer()->shownText().startsWith(QStringLiteral("目次")));
+}
+
+void ShellStartupTest::firstStart()
+{
+    m_rig->program.createFile(QStringLiteral("Vacuola-20261101.log"), "old",
+                              QDateTime(QDate(2026, 11, 1), QTime(9, 0)));
+    m_rig->program.createFile(QStringLiteral("Vacuola-20261201.log"), "new",
+                              QDateTime(QDate(2026, 12, 1), QTime(9, 0)));
+    TForm1 &window = m_rig->open();
+    QCOMPARE(m_rig->dialogs.informations, QStringList{TForm1::versionNotes()});
+    QVERIFY(window.isMarked(OptionMark::Log2));
+    QVERIFY(!window.isMarked(OptionMark::Log1));
+    QVERIFY(!m_rig->program.exists(QStringLiteral("Vacuola-20261101.log")));
+    QVERIFY(m_rig->program.exists(QStringLiteral("Vacuola-20261201.log")));
+    QCOMPARE(window.statusText(), QStringLiteral("フォルダを指定して下さい"));
+    QVERIFY(!QFile::exists(m_rig->settingsPath()));
+    m_rig->close();
+    QVERIFY(QFile::exists(m_rig->settingsPath()));
+}
+
+void ShellStartupTest::commandLineFolderAfterStartText()
+{
+    const QString folder = m_rig->work.createDir(QStringLiteral("Photos"));
+    m_rig->writeSettings(current());
+    TForm1 &window = m_rig->open({folder + QLatin1Char('/')});
+    auto *searchDir = m_rig->find<QComboBox>(QStringLiteral("SearchDir"));
+    QCOMPARE(searchDir->itemText(1), folder);
+    QCOMPARE(searchDir->currentIndex(), 1);
+    QVERIFY(m_rig->find<QAction>(QStringLiteral("Vacuola"))->isEnabled());
+    QCOMPARE(window.statusText(), QStringLiteral("フォルダを追加しました"));
+}
+
+void ShellStartupTest::storedLogOptionOutOfRange()
+{
+    m_rig->program.createFile(QStringLiteral("Vacuola-20260101.log"), "old",
+                              QDateTime(QDate(2026, 1, 1), QTime(9, 0)));
+    m_rig->writeSettings(current() << QStringLiteral("LOG保存設定=7"));
+    TForm1 &window = m_rig->open();
+    QVERIFY(window.isMarked(OptionMark::Log1));
+    QVERIFY(m_rig->program.exists(QStringLiteral("Vacuola-20260101.log")));
+}
+
+void ShellStartupTest::oldLayoutFileIsDeletedAndRewritten()
+{
+    const QString folder = m_rig->work.createDir(QStringLiteral("kept"));
+    m_rig->writeSettings({QStringLiteral("[Vacuola]"), QStringLiteral("Version=Vacuola V1.12"),
+                          QStringLiteral("[検索フォルダ]"), QStringLiteral("検索フォルダ数=1"),
+                          QStringLiteral("検索フォルダ1=") + folder});
+    m_rig->open();
+    QVERIFY(!QFile::exists(m_rig->settingsPath()));
+    QCOMPARE(m_rig->dialogs.informations.size(), 1);
+    QCOMPARE(m_rig->find<QComboBox>(QStringLiteral("SearchDir"))->itemText(1), folder);
+    m_rig->close();
+    QVERIFY(QFile::exists(m_rig->settingsPath()));
+    m_rig->open();
+    QCOMPARE(m_rig->dialogs.informations.size(), 1); // current now: no notes
+    QCOMPARE(m_rig->find<QComboBox>(QStringLiteral("SearchDir"))->itemText(1), folder);
+}
+
+void ShellStartupTest::placementRoundTrip_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<bool>("maximised");
+    QTest::newRow("hidden") << false << false;
+    QTest::newRow("shown") << true << false;
+    QTest::newRow("maximised then closed") << true << true;
+}
+
+void ShellStartupTest::placementRoundTrip()
+{
+    QFETCH(bool, shown);
+    QFETCH(bool, maximised);
+    m_rig->writeSettings(current() << QStringLiteral("上端位置=123") << QStringLiteral("左端位置=211")
+                                   << QStringLiteral("縦幅=301") << QStringLiteral("横幅=257"));
+    TForm1 &first = m_rig->open();
+    const QRect placed = first.geometry();
+    QCOMPARE(placed, QRect(211, 123, 257, 301));
+    if (shown) {
+        first.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&first));
+        if (maximised) {
+            first.showMaximized();
+            QTRY_VERIFY(first.isMaximized());
+        }
+        first.close();
+    }
+    m_rig->close();
+    TForm1 &second = m_rig->open();
+    QCOMPARE(second.geometry(), placed);
+    m_rig->close();
+    TForm1 &third = m_rig->open();
+    QCOMPARE(third.geometry(), placed);
+}
+
+} // namespace Vacuola::Test
+
+QTEST_MAIN(Vacuola::Test::ShellStartupTest)
+#include "tst_shellstartup.moc"

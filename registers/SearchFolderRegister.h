@@ -38,17 +38,17 @@ public:
     bool isRegistrable(const QString &path) const;
 
     // For the sweep
-    QString selectedFolder() const;  // empty with the placeholder selected
-    void bringSelectedToTop();       // move the selected entry to 1 and select it
+    QString selectedFolder() const; // empty with the placeholder selected
+    void bringSelectedToTop();      // move the selected entry to 1 and select it
     /** After a sweep: drops the swept folder's entry when the folder is gone, selects the placeholder. */
     void dropVanishedFolder(const QString &sweptPath);
     /** Enables DelFolder exactly when a folder is registered. */
     void updateDelFolder();
 
     // For the settings file
-    void resetToPlaceholder();            // clear, add the placeholder
+    void resetToPlaceholder();              // clear, add the placeholder
     void appendStored(const QString &path); // no test, no status text
-    QStringList folders() const;          // entries 1 onwards
+    QStringList folders() const;            // entries 1 onwards
 
 private:
     SearchFolderList &m_list;

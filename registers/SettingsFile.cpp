@@ -227,7 +227,7 @@ void SettingsFile::applyLogOption(const Loaded &loaded, WindowServices &marks,
         marks.setMarked(OptionMark::Log3, true);
         break;
     default:
-        // An unknown value leaves the design mark (Log1) standing and purges nothing.
+        // An unknown value leaves the mark the menu starts with (Log1) standing and purges nothing.
         break;
     }
 }

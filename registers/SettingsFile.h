@@ -34,7 +34,7 @@ class SettingsWindow
 public:
     virtual ~SettingsWindow() = default;
 
-    /** The current (design) placement of the normal window. */
+    /** The current placement of the normal window (its built-in one before loading). */
     virtual Placement placement() const = 0;
     /** Logical pixels per inch of the window's screen (96 at the normal setting). */
     virtual double logicalDpi() const = 0;

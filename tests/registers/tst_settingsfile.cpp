@@ -20,8 +20,8 @@ namespace Vacuola::Test {
 
 namespace {
 
-// The window's design placement.
-const Placement Design{115, 435, 185, 214};
+// The window's built-in placement.
+const Placement BuiltIn{115, 435, 185, 214};
 
 class MemorySettingsWindow final : public SettingsWindow
 {
@@ -40,7 +40,7 @@ public:
         calls << QStringLiteral("place");
     }
 
-    Placement current = Design;
+    Placement current = BuiltIn;
     double dpi = 96;
     QSize screen{1920, 1080};
     QSize minimum;
@@ -173,7 +173,7 @@ void TestSettingsFile::firstStartThenSecondStart()
         QCOMPARE(purges, QList<QDateTime>{Run::Now.addDays(-14)});
         QVERIFY(!first.window.isMarked(OptionMark::DisableReadOnly));
         QVERIFY(!first.window.isMarked(OptionMark::NonStop));
-        QCOMPARE(first.screen.current, Design);
+        QCOMPARE(first.screen.current, BuiltIn);
         QVERIFY(first.settings.versionNotesDue(first.loaded));
         QVERIFY(!fs.calls.contains(QStringLiteral("DeleteFile ") + ini));
 
@@ -202,7 +202,7 @@ void TestSettingsFile::firstStartThenSecondStart()
     QCOMPARE(purges.size(), 1);
     QVERIFY(second.window.isMarked(OptionMark::NonStop));
     QVERIFY(!second.window.isMarked(OptionMark::DisableReadOnly));
-    QCOMPARE(second.screen.current, Design);
+    QCOMPARE(second.screen.current, BuiltIn);
     QVERIFY(!second.settings.versionNotesDue(second.loaded));
     QCOMPARE(QFile::exists(ini), true);
 
@@ -406,7 +406,7 @@ void TestSettingsFile::valuesWithBlanksSurviveARestart()
 void TestSettingsFile::logOption_data()
 {
     QTest::addColumn<QString>("stored");
-    QTest::addColumn<int>("marked"); // -1: only the design mark on Log1
+    QTest::addColumn<int>("marked"); // -1: only the starting mark on Log1
     QTest::addColumn<int>("purgeDays");
     QTest::addColumn<QString>("saved");
     QTest::newRow("0") << QStringLiteral("0") << 0 << 0 << QStringLiteral("0");

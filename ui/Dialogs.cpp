@@ -20,13 +20,6 @@ QString applicationTitle()
     return QStringLiteral("Vacuola");
 }
 
-// The texts break their own lines; wrapping them again would garble the indented notes.
-void keepLines(QMessageBox &box)
-{
-    if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))
-        label->setWordWrap(false);
-}
-
 } // namespace
 
 QString Dialogs::displayText(const QString &text)
@@ -39,14 +32,25 @@ QString Dialogs::displayText(const QString &text)
 
 void QtDialogs::information(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), displayText(text), QMessageBox::NoButton,
-                    parent);
-    box.setTextFormat(Qt::PlainText);
-    keepLines(box);
-    QPushButton *ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    box.setDefaultButton(ok);
-    box.setEscapeButton(ok);
-    box.exec();
+    // A plain dialog rather than a message box, which would wrap the notes' indented lines on small screens.
+    QDialog dialog(parent);
+    dialog.setWindowTitle(applicationTitle());
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto *label = new QLabel(displayText(text), &dialog);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(false);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setContentsMargins(8, 8, 8, 8);
+    auto *buttons = new QDialogButtonBox(&dialog);
+    buttons->setCenterButtons(true);
+    QPushButton *ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    ok->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    layout->addWidget(label);
+    layout->addWidget(buttons);
+    ok->setFocus();
+    dialog.exec();
 }
 
 Answer QtDialogs::question(QWidget *parent, const QString &text)

@@ -261,9 +261,13 @@ int PosixSweepTree::openFolder(const QByteArray &relative, Fd &fd, int extraFlag
             fd.reset(static_cast<int>(result));
             return 0;
         }
-        if (errno != ENOSYS)
+        if (errno == ENOSYS) {
+            m_walk = true;
+        } else if (errno != EPERM) {
             return lastError();
-        m_walk = true;
+        }
+        // EPERM: a system call filter may refuse openat2 itself; opening a
+        // folder never gives EPERM otherwise, so the walk has the last word.
     }
     return openByWalk(relative, fd, extraFlags);
 }

@@ -65,6 +65,11 @@ void TestCp932::canStore_data()
     QTest::addColumn<bool>("storable");
     QTest::newRow("japanese path") << QStringLiteral("/home/利用者/写真") << true;
     QTest::newRow("management file") << QStringLiteral("thumbs.db") << true;
+    // Shared codes: only the form that reads back as itself can be stored.
+    QTest::newRow("yen sign reads back as backslash") << QStringLiteral("\u00a5100") << false;
+    QTest::newRow("wave dash reads back as full-width tilde") << QStringLiteral("a\u301cb") << false;
+    QTest::newRow("full-width tilde") << QStringLiteral("a\uff5eb") << true;
+    QTest::newRow("circled digit") << QStringLiteral("\u2460") << true;
     QTest::newRow("accented letter") << QStringLiteral("/tmp/café") << false;
     QTest::newRow("emoji") << QStringLiteral("/tmp/\U0001F600") << false;
     QTest::newRow("tab") << QStringLiteral("a\tb") << false;

@@ -35,9 +35,20 @@ void SweepEngine::RemoveFolder(const QString &path)
     QString marker;
     QString flags;
 
+    // The listing that judged this folder empty was made just now; its mode and
+    // files stand until a box runs the event loop.
+    const bool listed = m_lastListing.valid && m_lastListing.path == path;
+    m_lastListing.valid = false;
     bool readOnly = false;
+    int readError = 0;
+    if (listed) {
+        readError = m_lastListing.status.error;
+        readOnly = m_lastListing.status.readOnly;
+    } else {
+        readError = m_tree->folderReadOnly(path, readOnly);
+    }
+    bool filesKnown = listed;
     // Attributes that cannot be read count as read-only, as every bit is set then.
-    const int readError = m_tree->folderReadOnly(path, readOnly);
     if (readError != 0 || readOnly) {
         if (!window.isMarked(OptionMark::DisableReadOnly)) {
             const Answer answer =
@@ -49,6 +60,8 @@ void SweepEngine::RemoveFolder(const QString &path)
             }
             if (answer == Answer::No)
                 return;
+            // The question ran the event loop: anything may have changed in the folder.
+            filesKnown = false;
         }
         // Clearing attributes that could not be read is bound to fail; the
         // folder is left exactly as it was and the read's error is reported.
@@ -64,7 +77,7 @@ void SweepEngine::RemoveFolder(const QString &path)
     }
 
     if (error == 0)
-        error = deleteManagementFiles(path, flags, marker);
+        error = deleteManagementFiles(path, flags, marker, filesKnown ? &m_lastListing.files : nullptr);
 
     window.processMessages();
 
@@ -95,7 +108,8 @@ void SweepEngine::RemoveFolder(const QString &path)
     window.setRemovalCounter(QString::number(DelCount));
 }
 
-int SweepEngine::deleteManagementFiles(const QString &path, QString &flags, QString &marker)
+int SweepEngine::deleteManagementFiles(const QString &path, QString &flags, QString &marker,
+                                       const QStringList *seenFiles)
 {
     const ManagementFileList &list = m_context.managementFiles;
     const int count = list.count();
@@ -114,11 +128,19 @@ int SweepEngine::deleteManagementFiles(const QString &path, QString &flags, QStr
         QString lower;
     };
     QList<Found> files;
-    m_tree->listFolder(path, [&](const FolderEntry &entry) {
-        if (entry.kind == EntryKind::File)
-            files.append(Found{entry.name, entry.name.toLower()});
-        return true;
-    });
+    if (seenFiles) {
+        for (const QString &name : *seenFiles)
+            files.append(Found{name, name.toLower()});
+    } else {
+        m_tree->listFolder(
+            path,
+            [&](const FolderEntry &entry) {
+                if (entry.kind == EntryKind::File)
+                    files.append(Found{entry.name, entry.name.toLower()});
+                return true;
+            },
+            nullptr);
+    }
     if (files.isEmpty())
         return 0;
 

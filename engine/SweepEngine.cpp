@@ -185,15 +185,24 @@ bool SweepEngine::ScanFolder(int n)
 
     bool found = false;
     const QChar separator = QLatin1Char('/');
-    m_tree->listFolder(dir, [&](const FolderEntry &entry) {
-        if (entry.kind == EntryKind::Folder) {
-            if (!isDotEntry(entry.name))
-                ScanList.append(dir + separator + entry.name);
-        } else if (!found) {
-            found = isContentFile(entry);
-        }
-        return true;
-    });
+    m_lastListing.valid = false;
+    m_lastListing.files.clear();
+    const int error = m_tree->listFolder(
+        dir,
+        [&](const FolderEntry &entry) {
+            if (entry.kind == EntryKind::Folder) {
+                if (!isDotEntry(entry.name))
+                    ScanList.append(dir + separator + entry.name);
+            } else if (!found) {
+                if (entry.kind == EntryKind::File)
+                    m_lastListing.files.append(entry.name);
+                found = isContentFile(entry);
+            }
+            return true;
+        },
+        &m_lastListing.status);
+    m_lastListing.path = dir;
+    m_lastListing.valid = error == 0;
     return found;
 }
 
@@ -202,13 +211,22 @@ bool SweepEngine::HasSubFolder(const QString &path)
     m_context.window.setStatusText(path);
 
     bool hasSubFolder = false;
-    m_tree->listFolder(path, [&](const FolderEntry &entry) {
-        if (entry.kind == EntryKind::Folder && !isDotEntry(entry.name)) {
-            hasSubFolder = true;
-            return false;
-        }
-        return true;
-    });
+    m_lastListing.valid = false;
+    m_lastListing.files.clear();
+    const int error = m_tree->listFolder(
+        path,
+        [&](const FolderEntry &entry) {
+            if (entry.kind == EntryKind::Folder && !isDotEntry(entry.name)) {
+                hasSubFolder = true;
+                return false;
+            }
+            if (entry.kind == EntryKind::File)
+                m_lastListing.files.append(entry.name);
+            return true;
+        },
+        &m_lastListing.status);
+    m_lastListing.path = path;
+    m_lastListing.valid = error == 0 && !hasSubFolder;
     return hasSubFolder;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -72,8 +74,13 @@ private:
 
     /** Regular files are content unless their lower-cased name is checked; every other kind is content. */
     bool isContentFile(const FolderEntry &entry) const;
-    /** Deletes the checked management files of a folder; fills the flag string or the failure. */
-    int deleteManagementFiles(const QString &path, QString &flags, QString &marker);
+    /**
+     * Deletes the checked management files of a folder; fills the flag string or
+     * the failure. `seenFiles` are the regular files of a listing of the folder
+     * made just before; without it the folder is listed here.
+     */
+    int deleteManagementFiles(const QString &path, QString &flags, QString &marker,
+                              const QStringList *seenFiles);
     void reportFailure(const QString &text);
     /** The text with every control character replaced by "?", so that a name cannot break a log line. */
     static QString printable(const QString &text);
@@ -88,6 +95,18 @@ private:
     qint32 ErrCount = 0;
     bool m_busy = false;
     QString m_sweptPath;
+
+    // What the last complete listing saw of a folder. RemoveFolder follows that
+    // listing at once, with no message pumped in between, so it takes the
+    // folder's mode and its files from here instead of opening the folder again.
+    struct Listing
+    {
+        QString path;
+        FolderStatus status;
+        QStringList files; // regular files seen
+        bool valid = false;
+    };
+    Listing m_lastListing;
     std::unique_ptr<SweepTree> m_tree;
 };
 

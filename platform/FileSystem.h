@@ -30,8 +30,15 @@ struct FileInfo
 {
     QString name;
     EntryKind kind = EntryKind::Other;
-    bool readOnly = false;   // owner-write bit clear
-    QDateTime lastWrite;     // local time
+    bool readOnly = false; // owner-write bit clear
+    QDateTime lastWrite;   // local time
+};
+
+// What a listing learnt of the listed folder itself, from the descriptor it read.
+struct FolderStatus
+{
+    int error = 0;         // 0, or why the folder's mode could not be read
+    bool readOnly = false; // owner-write bit clear
 };
 
 using FolderVisitor = std::function<bool(const FolderEntry &)>; // return false to stop the listing
@@ -50,8 +57,13 @@ class SweepTree
 public:
     virtual ~SweepTree() = default;
 
-    /** Lists a folder, "." and ".." left out, in the order the system returns them. */
-    virtual int listFolder(const QString &path, const FolderVisitor &visit) = 0;
+    /**
+     * Lists a folder, "." and ".." left out, in the order the system returns them.
+     * With a status, also reads the listed folder's read-only mapping from the
+     * same descriptor (spares the sweep a second path walk for a folder it is
+     * about to remove). The status is left untouched when the listing fails.
+     */
+    virtual int listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status) = 0;
     /** Reads the read-only mapping of a folder (owner-write bit clear). */
     virtual int folderReadOnly(const QString &path, bool &readOnly) = 0;
     /** Adds the owner-write bit, every other mode bit as read. */
@@ -83,12 +95,14 @@ public:
     /** Opens the swept folder. Never null: when the root cannot be opened every call on the tree fails. */
     virtual std::unique_ptr<SweepTree> openTree(const QString &root) = 0;
 
-    /** Lists the entries of a folder with their kind, write bit and last-write time; links are not followed. */
+    /** Lists the entries of a folder with their kind, write bit and last-write time; links are not followed.
+     */
     virtual int listFiles(const QString &folder, const FileVisitor &visit) = 0;
     /** Deletes a file (unlink); never a folder. */
     virtual int deleteFile(const QString &path) = 0;
 
-    /** Appends bytes at the end of the file, creating it when missing; never truncates. One call, one block. */
+    /** Appends bytes at the end of the file, creating it when missing; never truncates. One call, one block.
+     */
     virtual int appendToFile(const QString &path, const QByteArray &bytes) = 0;
     /** Reads a whole file. */
     virtual int readFile(const QString &path, QByteArray &bytes) = 0;

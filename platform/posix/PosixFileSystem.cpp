@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -123,6 +124,16 @@ bool decodeName(const char *raw, size_t length, QString &name)
 // same bytes again (lone surrogates) has no faithful form on disk.
 bool encodePath(QStringView path, QByteArray &bytes)
 {
+    // Most paths are plain ASCII, whose bytes need no check; this runs several
+    // times for every folder of a sweep, so the bytes go into the caller's buffer.
+    const bool ascii = std::all_of(path.begin(), path.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) {
+        bytes.resize(path.size());
+        char *out = bytes.data();
+        for (const QChar c : path)
+            *out++ = char(c.unicode());
+        return true;
+    }
     bytes = path.toUtf8();
     return QString::fromUtf8(bytes) == path;
 }
@@ -151,7 +162,7 @@ public:
     PosixSweepTree(const QString &root, bool walk);
     ~PosixSweepTree() override;
 
-    int listFolder(const QString &path, const FolderVisitor &visit) override;
+    int listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status) override;
     int folderReadOnly(const QString &path, bool &readOnly) override;
     int clearReadOnly(const QString &path) override;
     int deleteFile(const QString &folder, const QString &name) override;
@@ -159,9 +170,10 @@ public:
 
 private:
     int relativePath(const QString &path, QByteArray &relative) const;
-    int openFolder(const QByteArray &relative, Fd &fd, int extraFlags = 0);
-    int openByWalk(const QByteArray &relative, Fd &fd, int extraFlags);
-    int openParent(const QByteArray &relative, Fd &parent, QByteArray &name);
+    int openFolder(const char *relative, Fd &fd, int extraFlags = 0);
+    int openByWalk(const char *relative, Fd &fd, int extraFlags);
+    /** Opens the parent of a relative path; `relative` is cut at its last slash and `name` points into it. */
+    int openParent(QByteArray &relative, Fd &parent, const char *&name);
     int removeRoot();
 
     QString m_root;
@@ -172,6 +184,9 @@ private:
     ino_t m_rootIno = 0;
     bool m_walk;
     std::vector<char> m_buffer;
+    // Scratch for the path below the root, reused to spare an allocation per
+    // call; every call is done with it before it hands control to a visitor.
+    QByteArray m_relative;
 };
 
 PosixSweepTree::PosixSweepTree(const QString &root, bool walk) : m_root(root), m_walk(walk)
@@ -225,18 +240,22 @@ int PosixSweepTree::relativePath(const QString &path, QByteArray &relative) cons
         return ENOENT;
     if (m_rootBytes.size() + 1 + relative.size() >= PATH_MAX)
         return ENAMETOOLONG;
-    qsizetype start = 0;
-    while (start <= relative.size()) {
-        qsizetype end = relative.indexOf('/', start);
-        if (end < 0)
-            end = relative.size();
-        const qsizetype length = end - start;
-        if (length == 0 || (length == 1 && relative.at(start) == '.') ||
-            (length == 2 && relative.at(start) == '.' && relative.at(start + 1) == '.'))
+    const char *component = relative.constData();
+    const char *const end = component + relative.size();
+    // The system reads the path up to its first NUL, which would name another folder.
+    if (std::memchr(component, '\0', size_t(relative.size())))
+        return EINVAL;
+    for (;;) {
+        const auto *slash = static_cast<const char *>(std::memchr(component, '/', size_t(end - component)));
+        const char *const stop = slash ? slash : end;
+        const qsizetype length = stop - component;
+        if (length == 0 || (length == 1 && component[0] == '.') ||
+            (length == 2 && component[0] == '.' && component[1] == '.'))
             return EXDEV;
-        start = end + 1;
+        if (!slash)
+            return 0;
+        component = slash + 1;
     }
-    return 0;
 }
 
 /**
@@ -244,10 +263,10 @@ int PosixSweepTree::relativePath(const QString &path, QByteArray &relative) cons
  * without leaving the root's file system. A folder swapped for a link fails
  * (ELOOP or ENOTDIR), never redirects.
  */
-int PosixSweepTree::openFolder(const QByteArray &relative, Fd &fd, int extraFlags)
+int PosixSweepTree::openFolder(const char *relative, Fd &fd, int extraFlags)
 {
     const int flags = O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | extraFlags;
-    if (relative.isEmpty()) {
+    if (relative[0] == '\0') {
         fd.reset(::openat(m_rootFd.get(), ".", flags));
         return fd.valid() ? 0 : lastError();
     }
@@ -256,7 +275,7 @@ int PosixSweepTree::openFolder(const QByteArray &relative, Fd &fd, int extraFlag
         std::memset(&how, 0, sizeof how);
         how.flags = static_cast<quint64>(flags);
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV | RESOLVE_NO_MAGICLINKS;
-        const long result = ::syscall(SYS_openat2, m_rootFd.get(), relative.constData(), &how, sizeof how);
+        const long result = ::syscall(SYS_openat2, m_rootFd.get(), relative, &how, sizeof how);
         if (result >= 0) {
             fd.reset(static_cast<int>(result));
             return 0;
@@ -272,23 +291,23 @@ int PosixSweepTree::openFolder(const QByteArray &relative, Fd &fd, int extraFlag
     return openByWalk(relative, fd, extraFlags);
 }
 
-int PosixSweepTree::openByWalk(const QByteArray &relative, Fd &fd, int extraFlags)
+int PosixSweepTree::openByWalk(const char *relative, Fd &fd, int extraFlags)
 {
     char component[NAME_MAX + 1];
     Fd current(::openat(m_rootFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!current.valid())
         return lastError();
+    const qsizetype size = qsizetype(std::strlen(relative));
     qsizetype start = 0;
-    while (start < relative.size()) {
-        qsizetype end = relative.indexOf('/', start);
-        if (end < 0)
-            end = relative.size();
+    while (start < size) {
+        const char *slash = std::strchr(relative + start, '/');
+        const qsizetype end = slash ? slash - relative : size;
         const qsizetype length = end - start;
         if (length > NAME_MAX)
             return ENAMETOOLONG;
-        std::memcpy(component, relative.constData() + start, static_cast<size_t>(length));
+        std::memcpy(component, relative + start, static_cast<size_t>(length));
         component[length] = '\0';
-        const bool last = end == relative.size();
+        const bool last = end == size;
         const int flags = O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | (last ? extraFlags : O_PATH);
         Fd next(::openat(current.get(), component, flags));
         if (!next.valid())
@@ -305,25 +324,37 @@ int PosixSweepTree::openByWalk(const QByteArray &relative, Fd &fd, int extraFlag
     return 0;
 }
 
-int PosixSweepTree::openParent(const QByteArray &relative, Fd &parent, QByteArray &name)
+int PosixSweepTree::openParent(QByteArray &relative, Fd &parent, const char *&name)
 {
-    const qsizetype slash = relative.lastIndexOf('/');
-    if (slash < 0) {
-        name = relative;
-        return openFolder(QByteArray(), parent, O_PATH);
+    char *const data = relative.data();
+    char *const slash = std::strrchr(data, '/');
+    if (!slash) {
+        name = data;
+        return openFolder("", parent, O_PATH);
     }
-    name = relative.mid(slash + 1);
-    return openFolder(relative.left(slash), parent, O_PATH);
+    *slash = '\0';
+    name = slash + 1;
+    return openFolder(data, parent, O_PATH);
 }
 
-int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit)
+int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status)
 {
-    QByteArray relative;
+    QByteArray &relative = m_relative;
     if (const int error = relativePath(path, relative))
         return error;
     Fd fd;
-    if (const int error = openFolder(relative, fd, O_RDONLY))
+    if (const int error = openFolder(relative.constData(), fd, O_RDONLY))
         return error;
+    if (status) {
+        struct stat st;
+        if (::fstat(fd.get(), &st) == 0) {
+            status->error = 0;
+            status->readOnly = (st.st_mode & S_IWUSR) == 0;
+        } else {
+            status->error = lastError();
+            status->readOnly = true;
+        }
+    }
     // A visitor may list again (nested handlers): the buffer is taken for this
     // call so that a nested one gets its own.
     std::vector<char> buffer;
@@ -377,7 +408,7 @@ int PosixSweepTree::folderReadOnly(const QString &path, bool &readOnly)
     // A folder whose mode cannot be read counts as read-only, as the caller
     // then asks before it tries to clear the bit.
     readOnly = true;
-    QByteArray relative;
+    QByteArray &relative = m_relative;
     if (const int error = relativePath(path, relative))
         return error;
     struct stat st;
@@ -386,10 +417,10 @@ int PosixSweepTree::folderReadOnly(const QString &path, bool &readOnly)
             return lastError();
     } else {
         Fd parent;
-        QByteArray name;
+        const char *name = nullptr;
         if (const int error = openParent(relative, parent, name))
             return error;
-        if (::fstatat(parent.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(parent.get(), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             return lastError();
     }
     if (!S_ISDIR(st.st_mode))
@@ -400,15 +431,15 @@ int PosixSweepTree::folderReadOnly(const QString &path, bool &readOnly)
 
 int PosixSweepTree::clearReadOnly(const QString &path)
 {
-    QByteArray relative;
+    QByteArray &relative = m_relative;
     if (const int error = relativePath(path, relative))
         return error;
     Fd fd;
-    int error = openFolder(relative, fd, O_RDONLY);
+    int error = openFolder(relative.constData(), fd, O_RDONLY);
     bool viaPath = false;
     if (error == EACCES) {
         // A folder without read permission can still have its mode changed by its owner.
-        error = openFolder(relative, fd, O_PATH);
+        error = openFolder(relative.constData(), fd, O_PATH);
         viaPath = true;
     }
     if (error != 0)
@@ -431,7 +462,7 @@ int PosixSweepTree::clearReadOnly(const QString &path)
 
 int PosixSweepTree::deleteFile(const QString &folder, const QString &name)
 {
-    QByteArray relative;
+    QByteArray &relative = m_relative;
     if (const int error = relativePath(folder, relative))
         return error;
     QByteArray rawName;
@@ -441,7 +472,7 @@ int PosixSweepTree::deleteFile(const QString &folder, const QString &name)
     if (rawName.size() > NAME_MAX)
         return ENAMETOOLONG;
     Fd fd;
-    if (const int error = openFolder(relative, fd, O_PATH))
+    if (const int error = openFolder(relative.constData(), fd, O_PATH))
         return error;
     struct stat st;
     if (::fstatat(fd.get(), rawName.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
@@ -457,16 +488,16 @@ int PosixSweepTree::deleteFile(const QString &folder, const QString &name)
 
 int PosixSweepTree::removeFolder(const QString &path)
 {
-    QByteArray relative;
+    QByteArray &relative = m_relative;
     if (const int error = relativePath(path, relative))
         return error;
     if (relative.isEmpty())
         return removeRoot();
     Fd parent;
-    QByteArray name;
+    const char *name = nullptr;
     if (const int error = openParent(relative, parent, name))
         return error;
-    if (::unlinkat(parent.get(), name.constData(), AT_REMOVEDIR) != 0)
+    if (::unlinkat(parent.get(), name, AT_REMOVEDIR) != 0)
         return lastError();
     return 0;
 }

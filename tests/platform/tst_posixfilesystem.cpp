@@ -21,10 +21,13 @@ using Resolver = PosixFileSystem::Resolver;
 QMap<QString, EntryKind> listing(SweepTree &tree, const QString &path, int *error = nullptr)
 {
     QMap<QString, EntryKind> entries;
-    const int result = tree.listFolder(path, [&](const FolderEntry &entry) {
-        entries.insert(entry.name, entry.kind);
-        return true;
-    });
+    const int result = tree.listFolder(
+        path,
+        [&](const FolderEntry &entry) {
+            entries.insert(entry.name, entry.kind);
+            return true;
+        },
+        nullptr);
     if (error != nullptr)
         *error = result;
     return entries;
@@ -128,7 +131,9 @@ void TestPosixFileSystem::listingStopsWhenAsked()
         dir.createDir(QStringLiteral("d%1").arg(i));
     auto tree = systemFileSystem().openTree(dir.absolute());
     int seen = 0;
-    QCOMPARE(tree->listFolder(dir.absolute(), [&](const FolderEntry &) { return ++seen < 3; }), 0);
+    QCOMPARE(tree->listFolder(
+                 dir.absolute(), [&](const FolderEntry &) { return ++seen < 3; }, nullptr),
+             0);
     QCOMPARE(seen, 3);
 }
 
@@ -151,6 +156,20 @@ void TestPosixFileSystem::readOnlyMappingAndClearing()
     QCOMPARE(tree->folderReadOnly(dir.absolute(QStringLiteral("file")), readOnly), ENOTDIR);
     QCOMPARE(tree->folderReadOnly(dir.absolute(QStringLiteral("gone")), readOnly), ENOENT);
     QVERIFY(readOnly);
+
+    // A listing reads the same mapping from its own descriptor; a failed one leaves the status alone.
+    const auto ignore = [](const FolderEntry &) {
+        return true;
+    };
+    FolderStatus status;
+    QCOMPARE(tree->listFolder(dir.absolute(QStringLiteral("locked")), ignore, &status), 0);
+    QCOMPARE(status.error, 0);
+    QVERIFY(status.readOnly);
+    QCOMPARE(tree->listFolder(dir.absolute(QStringLiteral("open")), ignore, &status), 0);
+    QVERIFY(!status.readOnly);
+    status.error = -1;
+    QCOMPARE(tree->listFolder(dir.absolute(QStringLiteral("gone")), ignore, &status), ENOENT);
+    QCOMPARE(status.error, -1);
 
     struct stat before;
     QCOMPARE(::stat(QFile::encodeName(dir.absolute(QStringLiteral("locked"))).constData(), &before), 0);

@@ -39,7 +39,7 @@ class FaultyTree final : public SweepTree
 public:
     FaultyTree(FaultyFileSystem &owner, std::unique_ptr<SweepTree> real);
 
-    int listFolder(const QString &path, const FolderVisitor &visit) override;
+    int listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status) override;
     int folderReadOnly(const QString &path, bool &readOnly) override;
     int clearReadOnly(const QString &path) override;
     int deleteFile(const QString &folder, const QString &name) override;
@@ -54,11 +54,19 @@ FaultyTree::FaultyTree(FaultyFileSystem &owner, std::unique_ptr<SweepTree> real)
     : m_owner(owner), m_real(std::move(real))
 {}
 
-int FaultyTree::listFolder(const QString &path, const FolderVisitor &visit)
+int FaultyTree::listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status)
 {
     if (const int error = m_owner.fault(FsOp::ListFolder, path))
         return error;
-    return m_real->listFolder(path, visit);
+    const int result = m_real->listFolder(path, visit, status);
+    // The mode read along with a listing fails like a separate read would.
+    if (result == 0 && status) {
+        if (const int error = m_owner.fault(FsOp::FolderReadOnly, path)) {
+            status->error = error;
+            status->readOnly = true;
+        }
+    }
+    return result;
 }
 
 int FaultyTree::folderReadOnly(const QString &path, bool &readOnly)

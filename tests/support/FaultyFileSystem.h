@@ -11,7 +11,7 @@ namespace Vacuola::Test {
 enum class FsOp
 {
     ListFolder,     // SweepTree::listFolder(path)
-    FolderReadOnly, // SweepTree::folderReadOnly(path)
+    FolderReadOnly, // SweepTree::folderReadOnly(path), and the status read along with listFolder(path)
     ClearReadOnly,  // SweepTree::clearReadOnly(path)
     DeleteInFolder, // SweepTree::deleteFile(folder, name): the path is folder + "/" + name
     RemoveFolder,   // SweepTree::removeFolder(path)

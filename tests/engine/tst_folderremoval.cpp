@@ -53,6 +53,7 @@ private slots:
     void removalFails_data();
     void removalFails();
     void fileCreatedAfterListing();
+    void managementFileCreatedDuringQuestion();
     void nonStopSuppressesBoxesOnly();
     void log0KeepsCounting();
     void controlCharactersCannotBreakALogLine();
@@ -329,6 +330,24 @@ void FolderRemovalTest::fileCreatedAfterListing()
                          QString::number(rig.indexOf(QStringLiteral("thumbs.db")))});
     QCOMPARE(rig.rootTree(),
              (QStringList{QStringLiteral("f/"), QStringLiteral("f/new.txt"), QStringLiteral("keep")}));
+}
+
+void FolderRemovalTest::managementFileCreatedDuringQuestion()
+{
+    // The question runs the event loop, so what the listing saw is stale after it:
+    // a management file that appeared meanwhile is still deleted with the folder.
+    EngineRig rig;
+    rig.checkNames({QStringLiteral("thumbs.db")});
+    rig.area.createDir(QStringLiteral("root/ro"));
+    rig.area.setReadOnly(QStringLiteral("root/ro"), true);
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.window.onAsk = [&] { rig.area.createFile(QStringLiteral("root/ro/Thumbs.db")); };
+    rig.sweep();
+    QCOMPARE(rig.window.warnings.size(), 1);
+    QCOMPARE(folderLines(rig.engine),
+             QStringList{rig.at(QStringLiteral("ro")) + QStringLiteral(" - R,") +
+                         QString::number(rig.indexOf(QStringLiteral("thumbs.db")))});
+    QCOMPARE(rig.rootTree(), QStringList{QStringLiteral("keep")});
 }
 
 void FolderRemovalTest::nonStopSuppressesBoxesOnly()

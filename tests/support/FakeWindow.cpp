@@ -81,6 +81,8 @@ Answer FakeWindow::askWarning(const QString &text)
 {
     warnings << text;
     events << QStringLiteral("ask");
+    if (onAsk)
+        onAsk();
     return answers.isEmpty() ? Answer::Yes : answers.takeFirst();
 }
 

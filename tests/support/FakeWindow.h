@@ -60,6 +60,7 @@ public:
     QList<Answer> answers;                      // read-only question answers; Yes when empty
     QList<std::optional<QString>> inputAnswers; // nullopt is Cancel; Cancel when empty
     std::function<void(int pump)> onPump;       // called inside every pump with its 1-based number
+    std::function<void()> onAsk;                // called while the read-only question is shown
 
 private:
     QMap<OptionMark, bool> m_marks;

@@ -177,6 +177,10 @@ Placement SettingsFile::clampedPlacement(const Placement &stored, QSize minimum,
         height = minimum.height();
     if (screenWidth < width)
         width = minimum.width();
+    // The window never gets smaller than its minimum, so the edges are kept on
+    // the screen with the size it will really have.
+    height = std::max<qint64>(height, minimum.height());
+    width = std::max<qint64>(width, minimum.width());
     if (top < 0)
         top = 0;
     if (left < 0)
@@ -192,9 +196,8 @@ Placement SettingsFile::clampedPlacement(const Placement &stored, QSize minimum,
     Placement placed;
     placed.top = int(top);
     placed.left = int(left);
-    // The window never gets smaller than its minimum.
-    placed.height = int(std::max<qint64>(height, minimum.height()));
-    placed.width = int(std::max<qint64>(width, minimum.width()));
+    placed.height = int(height);
+    placed.width = int(width);
     return placed;
 }
 

@@ -520,6 +520,8 @@ void TestSettingsFile::placement_data()
         << 96.0 << Placement{10, 10, 300, 2000} << screen << Placement{10, 10, 300, 214};
     QTest::newRow("taller than the screen at 120 dpi: minimum height")
         << 120.0 << Placement{10, 10, 900, 300} << screen << Placement{10, 10, 216, 300};
+    QTest::newRow("small window at the right edge is kept on screen at its minimum")
+        << 96.0 << Placement{10, 900, 100, 100} << screen << Placement{10, 810, 173, 214};
     QTest::newRow("left of -50") << 96.0 << Placement{-20, -50, 300, 400} << screen
                                  << Placement{0, 0, 300, 400};
     QTest::newRow("past the right edge moves left")

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          fonts-ipafont-gothic xvfb xauth xdotool x11-utils clang libclang-rt-14-dev)
+          fonts-ipafont-gothic xvfb xauth xdotool x11-utils clang libclang-rt-14-dev python3)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,401 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios: the built program in a scratch program folder, driven with
+real keyboard and mouse input on an X server.
+
+    vacuola_e2e.py --program EXE --help-file HLP SCENARIO
+
+Outside an X session made for the purpose, the script runs itself again under
+`xvfb-run`. It exits 77 (skipped) when xvfb-run or xdotool is missing.
+"""
+import argparse
+import os
+import re
+import shutil
+import stat
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import xsession as xs  # noqa: E402
+from xsession import Failure  # noqa: E402
+
+SKIP = 77
+PRESET_SORTED = ["_catalog.vix", "_thumbnl.sue", "desktop.ini", "thumbs.db"]
+LEGEND_ALL = "".join("%d:%s\t" % (i, n) for i, n in enumerate(PRESET_SORTED))
+# The C locale's short date ("8 Dec 2026") and long time forms; the elapsed time reads as a time of day.
+TIMES_LINE = re.compile(r"開始日時 = (\d{1,2} [A-Z][a-z]{2} \d{4})( \d{2}:\d{2}:\d{2})?\t処理時間 = \d{2}:\d{2}:\d{2}")
+MONTHS = "Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec".split()
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def expect_equal(actual, expected, what):
+    if actual != expected:
+        raise Failure("%s:\n  expected %r\n  actual   %r" % (what, expected, actual))
+
+
+def entries_below(root):
+    """Every entry below root (root itself included) as relative paths; folders end in
+    "/", symbolic links in "@". Links are never followed."""
+    found = []
+    if not os.path.lexists(root):
+        return found
+    found.append("./")
+    for path, dirs, files in os.walk(root):
+        for d in list(dirs):
+            full = os.path.join(path, d)
+            rel = os.path.relpath(full, root)
+            if os.path.islink(full):
+                found.append(rel + "@")
+                dirs.remove(d)
+            else:
+                found.append(rel + "/")
+        for f in files:
+            full = os.path.join(path, f)
+            found.append(os.path.relpath(full, root) + ("@" if os.path.islink(full) else ""))
+    return sorted(found)
+
+
+def make_dirs(root, relpaths):
+    for rel in relpaths:
+        os.makedirs(os.path.join(root, rel), exist_ok=True)
+
+
+def make_file(root, rel, text="x\n"):
+    path = os.path.join(root, rel)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w") as f:
+        f.write(text)
+
+
+def log_blocks(path):
+    """The log file's blocks as lists of lines; checks CR LF endings and CP932."""
+    text = xs.read_cp932(path)
+    expect(text.endswith("\r\n\r\n"), "the log does not end with an empty line")
+    expect("\n" not in text.replace("\r\n", ""), "the log has a line end other than CR LF")
+    end = "*** Bottom of List ***\r\n\r\n"
+    expect(text.endswith(end), "the log does not end with a closing marker and an empty line")
+    return [(b + end).split("\r\n")[:-1] for b in text[:-len(end)].split(end)]
+
+
+def wait_log_blocks(program, count, timeout=30):
+    """Waits until the day's log holds count complete blocks."""
+    def ready():
+        path = program.log_path()
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            data = f.read()
+        done = data.count(b"*** Bottom of List ***\r\n\r\n")
+        return log_blocks(path) if done >= count else None
+    return xs.wait_until(ready, timeout, "%d log block(s)" % count)
+
+
+def check_block(block, folder, state, deleted, legend, lines, errors=0):
+    """Checks one log block line by line; the times line by pattern."""
+    expect_equal(block[0], "Vacuola V1.13A フォルダ削除ロギング  検索フォルダ = %s　終了状態 = %s" % (folder, state),
+                 "title line")
+    match = TIMES_LINE.fullmatch(block[1])
+    expect(match is not None, "times line %r" % block[1])
+    now = time.localtime()
+    today = "%d %s %d" % (now.tm_mday, MONTHS[now.tm_mon - 1], now.tm_year)
+    expect_equal(match.group(1), today, "start date")
+    counts = "削除件数 = %d" % deleted + ("\tエラー件数 = %d" % errors if errors else "")
+    expect_equal(block[2:], [counts, "削除対象管理ファイル", legend, "*** Top of List ***"] + lines
+                 + ["*** Bottom of List ***", ""], "log block after the times line")
+
+
+def start_sweep(window):
+    """File menu, then 開始(&S), by keyboard."""
+    xs.focus(window)
+    xs.keys("alt+f", "s")
+
+
+def close_window(program, window):
+    xs.focus(window)
+    xs.keys("alt+F4")
+    rc, _ = program.wait_exit()
+    expect_equal(rc, 0, "exit code")
+
+
+# Scenarios ---------------------------------------------------------------------------
+
+
+def scenario_first_start(args, work):
+    program = xs.Program(args.program, args.help_file, parent=work)
+    program.start()
+    notes = xs.wait_window("Vacuola")
+    xs.focus(notes)
+    xs.keys("Return")
+    xs.wait_no_window("Vacuola")
+    window = program.main_window()
+    x, y, width, height = xs.geometry(window)
+    expect_equal((x, y), (435, 115), "designed position")
+    close_window(program, window)
+
+    with open(program.ini, "rb") as f:
+        data = f.read()
+    expect(data.endswith(b"\r\n"), "the settings file does not end with CR LF")
+    text = xs.read_cp932(program.ini)
+    expect("\n" not in text.replace("\r\n", ""), "the settings file has a line end other than CR LF")
+    expect_equal(text.split("\r\n")[:-1], [
+        "[Vacuola]", "Version=Vacuola V1.13A", "上端位置=%d" % y, "左端位置=%d" % x, "縦幅=%d" % height,
+        "横幅=%d" % width, "LOG保存設定=2", "読取専用属性の解除=0", "エラーメッセージ抑止=0",
+        "[検索フォルダ]", "検索フォルダ数=0", "[管理ファイル]", "管理ファイル数=0"], "first-save layout")
+    # Saved atomically: no temporary file is left beside it, and nothing else was written.
+    expect_equal(sorted(set(os.listdir(program.folder)) - {"stderr.txt"}),
+                 ["vacuola", "vacuola.hlp", "vacuola.ini"], "program folder after the first run")
+
+
+def scenario_sweep(args, work):
+    outside = os.path.join(work, "outside")
+    make_dirs(outside, ["keep/empty"])
+    make_file(outside, "keep/file.txt")
+    root = os.path.join(work, "tree")
+    make_dirs(root, ["chain/a/b/c", "content/empty", "content/full/x"])
+    make_file(root, "thumbs/Thumbs.DB")
+    make_file(root, "mixed/sub/desktop.ini")
+    make_file(root, "mixed/sub/Desktop.INI")
+    make_file(root, "unchecked/ehthumbs.db")
+    make_file(root, "content/readme.txt")
+    make_file(root, "content/full/x/data.bin")
+    os.makedirs(os.path.join(root, "linked"))
+    os.symlink(os.path.join(outside, "keep"), os.path.join(root, "linked", "to-outside"))
+    os.symlink(os.path.join(outside, "keep"), os.path.join(root, "top-link"))
+    outside_before = entries_below(outside)
+
+    ini = xs.ini_lines({"LOG保存設定": "3"}, names=["desktop.ini", "THUMBS.db", "_thumbnl.sue", "_catalog.vix"])
+    program = xs.Program(args.program, args.help_file, ini=ini, parent=work)
+    program.start(root)
+    window = program.main_window()
+    start_sweep(window)
+    blocks = wait_log_blocks(program, 1)
+    close_window(program, window)
+
+    removed = ["chain", "chain/a", "chain/a/b", "chain/a/b/c", "content/empty", "mixed", "mixed/sub - 2",
+               "thumbs - 3"]
+    expect_equal(len(blocks), 1, "log blocks")
+    check_block(blocks[0], root, "完了", 8, LEGEND_ALL,
+                sorted((root + "/" + r for r in removed), key=str.lower))
+    expect_equal(entries_below(root), sorted([
+        "./", "content/", "content/readme.txt", "content/full/", "content/full/x/", "content/full/x/data.bin",
+        "unchecked/", "unchecked/ehthumbs.db", "linked/", "linked/to-outside@", "top-link@"]),
+        "tree after the sweep")
+    expect_equal(entries_below(outside), outside_before, "folder outside the swept one")
+    ini_text = xs.read_cp932(program.ini).split("\r\n")
+    expect("検索フォルダ数=1" in ini_text and "検索フォルダ1=%s" % root in ini_text,
+           "the command-line folder is not registered in the settings file")
+
+
+def scenario_readonly(args, work):
+    root = os.path.join(work, "tree")
+    make_dirs(root, ["p/ro", "e"])
+    make_file(root, "keep.txt")
+    read_only = os.path.join(root, "p", "ro")
+    os.chmod(read_only, 0o555)
+    try:
+        program = xs.Program(args.program, args.help_file, ini=xs.ini_lines(), parent=work)
+        program.start(root)
+        window = program.main_window()
+        start_sweep(window)
+        question = xs.wait_window("警告")
+        expect(not os.path.exists(program.log_path()), "the log was written before the question was answered")
+        xs.focus(question)
+        xs.keys("alt+n")
+        xs.wait_no_window("警告")
+        blocks = wait_log_blocks(program, 1)
+        close_window(program, window)
+        expect_equal(len(blocks), 1, "log blocks")
+        check_block(blocks[0], root, "完了", 1, "", [root + "/e"])
+        expect_equal(entries_below(root), ["./", "keep.txt", "p/", "p/ro/"], "tree after answering No")
+        expect_equal(stat.S_IMODE(os.lstat(read_only).st_mode), 0o555, "mode of the kept read-only folder")
+    finally:
+        if os.path.isdir(read_only):
+            os.chmod(read_only, 0o755)
+
+
+def make_big_tree(root, folders, fan_out=8):
+    """A tree of empty folders, breadth first; returns the parents of the deepest level."""
+    os.makedirs(root)
+    level, made = [root], 1
+    while made < folders:
+        below = []
+        for parent in level:
+            for i in range(fan_out):
+                if made >= folders:
+                    break
+                path = os.path.join(parent, "d%d" % i)
+                os.mkdir(path)
+                below.append(path)
+                made += 1
+        previous, level = level, below
+    return previous
+
+
+def scenario_stop(args, work):
+    folders = 30000
+    root = os.path.join(work, "big")
+    probes = make_big_tree(root, folders)
+    before = {p: os.stat(p).st_mtime_ns for p in probes}
+
+    def sweep_started():
+        for path, mtime in before.items():
+            try:
+                if os.stat(path).st_mtime_ns != mtime:
+                    return True
+            except FileNotFoundError:
+                return True
+        return False
+
+    program = xs.Program(args.program, args.help_file, ini=xs.ini_lines({"LOG保存設定": "3"}), parent=work)
+    program.start(root)
+    window = program.main_window()
+    start_sweep(window)
+    # The stop is chosen once the first removals show on disk: the sweep is under way.
+    xs.wait_until(sweep_started, 20, "the sweep to remove a folder", interval=0.005)
+    xs.keys("alt+f", "p")
+    blocks = wait_log_blocks(program, 1)
+    left = sum(len(dirs) for _, dirs, _ in os.walk(root)) + 1
+    title = blocks[0][0]
+    expect(title.endswith("　終了状態 = 中止"), "title of a stopped sweep: %r" % title)
+    deleted = int(blocks[0][2].split(" = ")[1])
+    folder_lines = blocks[0][6:-2]
+    expect_equal(len(folder_lines), deleted, "folder lines of the stopped sweep")
+    expect(0 < deleted < folders, "the stop left %d of %d folders removed" % (deleted, folders))
+    expect_equal(left, folders - deleted, "folders left after the stop")
+    expect(os.path.isdir(root), "the swept folder was removed although the sweep was stopped")
+
+    # The window is idle again with the folder still selected: a second start sweeps the rest.
+    start_sweep(window)
+    blocks = wait_log_blocks(program, 2)
+    # Alt+F4 must still close the window after a stop chosen from the File menu; when it
+    # does not, File > 終了 ends the run so that the checks below still take place.
+    xs.focus(window)
+    xs.keys("alt+F4")
+    try:
+        program.wait_exit(5)
+        alt_f4_closed = True
+    except Failure:
+        alt_f4_closed = False
+        xs.focus(window)
+        xs.keys("alt+f", "x")
+        program.wait_exit()
+    check_block(blocks[1], root, "完了", folders - deleted, "", sorted(
+        set(blocks[1][6:-2]), key=str.lower))
+    expect(not os.path.lexists(root), "the second sweep left the emptied tree")
+    ini_text = xs.read_cp932(program.ini).split("\r\n")
+    expect("検索フォルダ数=0" in ini_text, "the removed search folder is still registered")
+    expect(alt_f4_closed, "Alt+F4 did not close the window after a stop chosen from the File menu")
+
+
+def scenario_restart(args, work):
+    root = os.path.join(work, "tree")
+    make_file(root, "keep.txt")
+    program = xs.Program(args.program, args.help_file, ini=xs.ini_lines({"LOG保存設定": "2"}), parent=work)
+
+    # First run: register the folder, change the options, add the preset names and
+    # uncheck them all, move and resize the window.
+    program.start(root)
+    window = program.main_window()
+    xs.focus(window)
+    xs.keys("alt+s", "r")
+    xs.keys("alt+s", "n")
+    xs.keys("alt+s", "l", "3")
+    # File menu: 開始, 検索フォルダ, 管理ファイル; its submenu: セット追加(&S), then チェック全てOFF(&N).
+    xs.keys("alt+f", "Down", "Down", "Right", "s")
+    xs.keys("alt+f", "Down", "Down", "Right", "n")
+    xs.xdotool("windowmove", "--sync", window, "100", "80")
+    xs.xdotool("windowsize", "--sync", window, "400", "300")
+    xs.wait_until(lambda: xs.geometry(window) == (100, 80, 400, 300), 10, "the window to move")
+    close_window(program, window)
+    with open(program.ini, "rb") as f:
+        first = f.read()
+    lines = xs.read_cp932(program.ini).split("\r\n")
+    # Existing keys are replaced in place; the placement keys, new, go to the end of the section.
+    expect_equal(lines[:9], ["[Vacuola]", "Version=Vacuola V1.13A", "LOG保存設定=3", "読取専用属性の解除=1",
+                             "エラーメッセージ抑止=1", "上端位置=80", "左端位置=100", "縦幅=300", "横幅=400"],
+                 "options and placement after the first run")
+    expect_equal(lines[9:], ["[検索フォルダ]", "検索フォルダ数=1", "検索フォルダ1=%s" % root, "[管理ファイル]",
+                             "管理ファイル数=4"] + ["管理ファイル%d=%s" % (i + 1, n) for i, n in
+                                                enumerate(PRESET_SORTED)] + [""],
+                 "folders and names after the first run")
+
+    # Second run, no argument: the placement comes back; the folder is picked with the
+    # mouse; a sweep shows every name checked again.
+    make_file(root, "t/Thumbs.db")
+    program.start()
+    window = program.main_window()
+    expect_equal(xs.geometry(window), (100, 80, 400, 300), "window placement after the restart")
+    xs.focus(window)
+    xs.xdotool("mousemove", "--window", window, "60", "72")
+    xs.xdotool("click", "1")
+    xs.keys("Down", "Return")
+    start_sweep(window)
+    blocks = wait_log_blocks(program, 1)
+    close_window(program, window)
+    check_block(blocks[0], root, "完了", 1, LEGEND_ALL, [root + "/t - 3"])
+    with open(program.ini, "rb") as f:
+        second = f.read()
+    expect_equal(xs.read_cp932(program.ini), first.decode("cp932"), "settings file after the second run")
+    expect(second == first, "the settings file changed between the runs")
+
+
+SCENARIOS = {
+    "first_start": scenario_first_start,
+    "sweep": scenario_sweep,
+    "readonly": scenario_readonly,
+    "stop": scenario_stop,
+    "restart": scenario_restart,
+}
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--program", required=True)
+    ap.add_argument("--help-file", required=True)
+    ap.add_argument("scenario", choices=sorted(SCENARIOS))
+    args = ap.parse_args()
+
+    if os.environ.get("VACUOLA_E2E_DISPLAY") != os.environ.get("DISPLAY", "-"):
+        missing = xs.tools_missing()
+        if missing:
+            print("skipped: %s not installed" % ", ".join(missing))
+            return SKIP
+        # A display of our own, so that nothing else on it takes the focus or the keys.
+        script = "export VACUOLA_E2E_DISPLAY=\"$DISPLAY\"; exec \"$0\" \"$@\""
+        os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", xs.XVFB_SCREEN, "sh", "-c", script, sys.executable,
+                               os.path.abspath(__file__), *sys.argv[1:]])
+
+    work = tempfile.mkdtemp(prefix="vacuola-e2e-")
+    try:
+        SCENARIOS[args.scenario](args, work)
+    except Failure as e:
+        print("FAIL %s: %s" % (args.scenario, e))
+        for name in ("stderr.txt",):
+            for path, _, files in os.walk(work):
+                if name in files:
+                    with open(os.path.join(path, name), errors="replace") as f:
+                        sys.stdout.write(f.read())
+        return 1
+    finally:
+        # Clean up also after a failure: a program left running and every scratch folder.
+        for path, dirs, _ in os.walk(work):
+            for d in dirs:
+                full = os.path.join(path, d)
+                if not os.path.islink(full):
+                    os.chmod(full, 0o755)
+        for proc in xs.Program.started:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        shutil.rmtree(work, ignore_errors=True)
+    print("PASS %s" % args.scenario)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -183,27 +183,32 @@ bool SweepEngine::ScanFolder(int n)
     const QString dir = ScanList.at(n - 1);
     m_context.window.setStatusText(dir);
 
-    bool found = false;
-    const QChar separator = QLatin1Char('/');
+    // The visitor captures two pointers only, so that it is stored without an
+    // allocation: this runs once for every folder of the tree.
+    struct Scan
+    {
+        const QString &dir;
+        bool found;
+    } scan{dir, false};
     m_lastListing.valid = false;
     m_lastListing.files.clear();
     const int error = m_tree->listFolder(
         dir,
-        [&](const FolderEntry &entry) {
+        [this, &scan](const FolderEntry &entry) {
             if (entry.kind == EntryKind::Folder) {
                 if (!isDotEntry(entry.name))
-                    ScanList.append(dir + separator + entry.name);
-            } else if (!found) {
+                    ScanList.append(scan.dir + QLatin1Char('/') + entry.name);
+            } else if (!scan.found) {
                 if (entry.kind == EntryKind::File)
                     m_lastListing.files.append(entry.name);
-                found = isContentFile(entry);
+                scan.found = isContentFile(entry);
             }
             return true;
         },
         &m_lastListing.status);
     m_lastListing.path = dir;
     m_lastListing.valid = error == 0;
-    return found;
+    return scan.found;
 }
 
 bool SweepEngine::HasSubFolder(const QString &path)

@@ -112,7 +112,12 @@ bool isAscii(const char *name, size_t length)
 bool decodeName(const char *raw, size_t length, QString &name)
 {
     if (isAscii(raw, length)) {
-        name = QString::fromLatin1(raw, static_cast<qsizetype>(length));
+        // Refills the caller's string in place: a listing reuses one buffer for
+        // all its names unless a visitor kept one.
+        name.resize(static_cast<qsizetype>(length));
+        QChar *out = name.data();
+        for (size_t i = 0; i < length; ++i)
+            out[i] = QLatin1Char(raw[i]);
         return true;
     }
     const QByteArray bytes = QByteArray::fromRawData(raw, static_cast<qsizetype>(length));

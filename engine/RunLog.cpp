@@ -9,7 +9,7 @@
 #include "platform/Locale.h"
 #include "platform/TextEditor.h"
 
-#include <algorithm>
+#include <utility>
 
 namespace Vacuola {
 
@@ -21,8 +21,7 @@ QString SweepEngine::logFilePath(const QDateTime &moment) const
 
 void SweepEngine::WriteLog(const QDateTime &startTime)
 {
-    std::sort(LogList.begin(), LogList.end(),
-              [](const QString &a, const QString &b) { return Locale::compareIgnoreCase(a, b) < 0; });
+    Locale::sortIgnoreCase(LogList);
 
     LogList.insert(0, QStringLiteral("*** Top of List ***"));
 

@@ -5,6 +5,9 @@
 #include <QLocale>
 #include <QTime>
 
+#include <algorithm>
+#include <vector>
+
 namespace Vacuola::Locale {
 
 namespace {
@@ -124,6 +127,27 @@ QString longTimeFormat()
 int compareIgnoreCase(const QString &a, const QString &b)
 {
     return sign(collator(Qt::CaseInsensitive).compare(a, b));
+}
+
+void sortIgnoreCase(QStringList &lines)
+{
+    const QCollator &sorter = collator(Qt::CaseInsensitive);
+    struct Keyed
+    {
+        QCollatorSortKey key;
+        qsizetype index;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(size_t(lines.size()));
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        keyed.push_back(Keyed{sorter.sortKey(lines.at(i)), i});
+    std::sort(keyed.begin(), keyed.end(),
+              [](const Keyed &a, const Keyed &b) { return a.key.compare(b.key) < 0; });
+    QStringList sorted;
+    sorted.reserve(lines.size());
+    for (const Keyed &entry : keyed)
+        sorted.append(lines.at(entry.index));
+    lines.swap(sorted);
 }
 
 int compareCaseSensitive(const QString &a, const QString &b)

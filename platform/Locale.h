@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 // Locale-dependent text operations. They follow QLocale() (the default locale),
 // which is the user's locale in the program and a fixed one in tests.
@@ -9,6 +10,13 @@ namespace Vacuola::Locale {
 
 /** Collation of the locale with case ignored: <0, 0, >0. Used to sort log lines and management file names. */
 int compareIgnoreCase(const QString &a, const QString &b);
+
+/**
+ * Sorts by compareIgnoreCase. Lines that compare equal keep no defined order.
+ * Each line's collation key is made once, so a sweep's thousands of log lines
+ * sort in a fraction of the time that pairwise comparisons would take.
+ */
+void sortIgnoreCase(QStringList &lines);
 
 /** Collation of the locale with case respected (the version test). */
 int compareCaseSensitive(const QString &a, const QString &b);
@@ -29,7 +37,8 @@ QString elapsed(qint64 milliseconds);
 
 namespace Vacuola::Locale {
 
-/** The order of the management file list: compareIgnoreCase, ties broken by code points, so the order is total. */
+/** The order of the management file list: compareIgnoreCase, ties broken by code points, so the order is
+ * total. */
 int compareNames(const QString &a, const QString &b);
 
 } // namespace Vacuola::Locale

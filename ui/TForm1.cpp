@@ -621,6 +621,14 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 void TForm1::setStatusText(const QString &text)
 {
     m_statusText = text;
+    showLatestTexts();
+}
+
+// A sweep changes the status text and the counter for every folder; painting
+// each change would cost more than the folder itself. During a sweep the latest
+// texts reach the screen at most every StatusIntervalMs, the last one always.
+void TForm1::showLatestTexts()
+{
     const bool sweeping = m_engine && m_engine->busy();
     if (!sweeping || !m_statusShown.isValid() || m_statusShown.elapsed() >= StatusIntervalMs) {
         applyStatusText();
@@ -633,6 +641,7 @@ void TForm1::applyStatusText()
 {
     m_statusTimer->stop();
     m_statusLabel->setText(Dialogs::displayText(m_statusText));
+    m_delCounter->setText(m_counterText);
     m_statusShown.start();
 }
 
@@ -643,7 +652,8 @@ QString TForm1::statusText() const
 
 void TForm1::setRemovalCounter(const QString &text)
 {
-    m_delCounter->setText(text);
+    m_counterText = text;
+    showLatestTexts();
 }
 
 void TForm1::setStartCaption(const QString &caption)

@@ -126,6 +126,8 @@ private:
     QAction *addCommand(QMenu *menu, const QString &name, const QString &caption);
     QAction *markAction(OptionMark mark) const;
     int scaled(double designPixels) const;
+    void showLatestTexts();
+    /** Shows the latest status text and removal counter now. */
     void applyStatusText();
     void FormCreate();
     void FormDestroy();
@@ -183,6 +185,7 @@ private:
     QString m_statusText;
     QTimer *m_statusTimer = nullptr;
     QElapsedTimer m_statusShown;
+    QString m_counterText = QStringLiteral("0");
 
     bool m_closePending = false;
     bool m_destroyed = false;

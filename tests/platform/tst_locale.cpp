@@ -16,6 +16,7 @@ private slots:
     void elapsedDropsDays();
     void compareIgnoresCaseOnly();
     void compareNamesIsTotal();
+    void sortAgreesWithCompare();
     void collatorFollowsDefaultLocale();
 };
 
@@ -94,6 +95,21 @@ void TestLocale::compareNamesIsTotal()
         for (const QString &b : names)
             QCOMPARE(Locale::compareNames(a, b) == 0, a == b);
     }
+}
+
+void TestLocale::sortAgreesWithCompare()
+{
+    // The log sort goes by collation keys; it must give the order of the comparison.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    QStringList lines{
+        QStringLiteral("/tmp/b/ファイル"), QStringLiteral("/tmp/B2"),  QStringLiteral("/tmp/a b"),
+        QStringLiteral("/tmp/Ä"),          QStringLiteral("/tmp/a"),   QStringLiteral("/tmp/表示"),
+        QStringLiteral("/tmp/A-1"),        QStringLiteral("/tmp/a10"), QStringLiteral("/tmp/a9"),
+        QStringLiteral("/tmp/ｶﾀｶﾅ"),       QStringLiteral("")};
+    Locale::sortIgnoreCase(lines);
+    QCOMPARE(lines.size(), 11);
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        QVERIFY2(Locale::compareIgnoreCase(lines.at(i - 1), lines.at(i)) <= 0, qPrintable(lines.at(i)));
 }
 
 void TestLocale::collatorFollowsDefaultLocale()

@@ -171,8 +171,10 @@ int SweepEngine::deleteManagementFiles(const QString &path, QString &flags, QStr
 
 QString SweepEngine::printable(const QString &text)
 {
+    // The control characters (C0, DEL and C1), by range: this runs for every log line.
     const auto isControl = [](QChar c) {
-        return c.category() == QChar::Other_Control;
+        const char16_t u = c.unicode();
+        return u < 0x20 || (u >= 0x7F && u <= 0x9F);
     };
     if (std::none_of(text.cbegin(), text.cend(), isControl))
         return text;

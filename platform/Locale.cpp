@@ -132,21 +132,21 @@ int compareIgnoreCase(const QString &a, const QString &b)
 void sortIgnoreCase(QStringList &lines)
 {
     const QCollator &sorter = collator(Qt::CaseInsensitive);
-    struct Keyed
-    {
-        QCollatorSortKey key;
-        qsizetype index;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(size_t(lines.size()));
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        keyed.push_back(Keyed{sorter.sortKey(lines.at(i)), i});
-    std::sort(keyed.begin(), keyed.end(),
-              [](const Keyed &a, const Keyed &b) { return a.key.compare(b.key) < 0; });
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(size_t(lines.size()));
+    for (const QString &line : std::as_const(lines))
+        keys.push_back(sorter.sortKey(line));
+    // Indexes move, keys stay: a merge sort of plain integers.
+    std::vector<qsizetype> order(keys.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = qsizetype(i);
+    std::stable_sort(order.begin(), order.end(), [&keys](qsizetype a, qsizetype b) {
+        return keys[size_t(a)].compare(keys[size_t(b)]) < 0;
+    });
     QStringList sorted;
     sorted.reserve(lines.size());
-    for (const Keyed &entry : keyed)
-        sorted.append(lines.at(entry.index));
+    for (const qsizetype index : order)
+        sorted.append(lines.at(index));
     lines.swap(sorted);
 }
 

@@ -1,6 +1,5 @@
 #include "platform/Cp932.h"
 
-#include <QList>
 
 #include <cerrno>
 #include <cwchar>
@@ -76,35 +75,61 @@ bool isTrailByte(unsigned char b)
     return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
 }
 
-// Encodes code points one conversion at a time; a code point without a form
-// becomes `substitute`, and `lossless` turns false.
-QByteArray encodeCodePoints(const QList<uint> &codePoints, bool &lossless)
+// Writes the code page 932 form of one code point (at most two bytes) and
+// moves `out` past it; false when the code point has none.
+bool encodeOne(char32_t codePoint, char *&out)
+{
+    Converter &converter = encoder();
+    if (!converter.valid())
+        return false;
+    wchar_t wide = static_cast<wchar_t>(codePoint);
+    char bytes[8];
+    char *in = reinterpret_cast<char *>(&wide);
+    size_t inLeft = sizeof wide;
+    char *outPtr = bytes;
+    size_t outLeft = sizeof bytes;
+    converter.convert(nullptr, nullptr, nullptr, nullptr);
+    if (converter.convert(&in, &inLeft, &outPtr, &outLeft) == size_t(-1) || inLeft != 0 || outPtr - bytes > 2)
+        return false;
+    for (const char *b = bytes; b != outPtr; ++b)
+        *out++ = *b;
+    return true;
+}
+
+// Encodes text; a character without a form (or a lone surrogate) becomes "?"
+// and `lossless` turns false. ASCII, nearly all of a log, is copied directly:
+// a log block can hold a line for each of a hundred thousand folders.
+QByteArray encodeText(QStringView text, bool replaceControls, bool &lossless)
 {
     lossless = true;
-    QByteArray out;
-    out.reserve(codePoints.size() * 2);
-    Converter &converter = encoder();
-    for (const uint codePoint : codePoints) {
-        if (codePoint < 0x80) {
-            out.append(static_cast<char>(codePoint));
+    // A UTF-16 unit never takes more than two bytes.
+    QByteArray out(text.size() * 2, Qt::Uninitialized);
+    char *p = out.data();
+    const char16_t *units = text.utf16();
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t unit = units[i];
+        if (unit < 0x80) {
+            const bool kept =
+                !replaceControls || !isControl(unit) || unit == '\t' || unit == '\r' || unit == '\n';
+            *p++ = kept ? static_cast<char>(unit) : '?';
             continue;
         }
-        wchar_t wide = static_cast<wchar_t>(codePoint);
-        char bytes[8];
-        char *in = reinterpret_cast<char *>(&wide);
-        size_t inLeft = sizeof wide;
-        char *outPtr = bytes;
-        size_t outLeft = sizeof bytes;
-        converter.convert(nullptr, nullptr, nullptr, nullptr);
-        const bool ok = converter.valid() &&
-                        converter.convert(&in, &inLeft, &outPtr, &outLeft) != size_t(-1) && inLeft == 0;
-        if (ok) {
-            out.append(bytes, outPtr - bytes);
-        } else {
-            out.append('?');
+        char32_t codePoint = unit;
+        if (QChar::isHighSurrogate(unit) && i + 1 < size && QChar::isLowSurrogate(units[i + 1])) {
+            codePoint = QChar::surrogateToUcs4(unit, units[i + 1]);
+            ++i;
+        } else if (QChar::isSurrogate(unit)) {
+            *p++ = '?';
+            lossless = false;
+            continue;
+        }
+        if (!encodeOne(codePoint, p)) {
+            *p++ = '?';
             lossless = false;
         }
     }
+    out.truncate(p - out.data());
     return out;
 }
 
@@ -112,13 +137,12 @@ QByteArray encodeCodePoints(const QList<uint> &codePoints, bool &lossless)
 
 bool canStore(QStringView text)
 {
-    const QList<uint> codePoints = text.toUcs4();
-    for (const uint codePoint : codePoints) {
-        if (isControl(codePoint) || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+    for (const QChar c : text) {
+        if (isControl(c.unicode()))
             return false;
     }
     bool lossless = false;
-    const QByteArray bytes = encodeCodePoints(codePoints, lossless);
+    const QByteArray bytes = encodeText(text, false, lossless);
     // Several characters share one code (the yen sign and the backslash, for
     // one); only text that comes back unchanged can be stored and read again.
     return lossless && decode(bytes) == text;
@@ -126,13 +150,8 @@ bool canStore(QStringView text)
 
 QByteArray encode(QStringView text)
 {
-    QList<uint> codePoints = text.toUcs4();
-    for (uint &codePoint : codePoints) {
-        if (isControl(codePoint) && codePoint != '\t' && codePoint != '\r' && codePoint != '\n')
-            codePoint = '?';
-    }
     bool lossless = false;
-    return encodeCodePoints(codePoints, lossless);
+    return encodeText(text, true, lossless);
 }
 
 QString decode(QByteArrayView bytes)

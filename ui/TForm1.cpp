@@ -343,11 +343,13 @@ QAction *TForm1::addItem(QMenu *menu, const QString &name, QAction *bound)
     auto *item = new QAction(menu);
     item->setObjectName(name);
     item->setProperty("action", QVariant::fromValue<QObject *>(bound));
-    item->setShortcut(bound->shortcut());
-    // The action itself owns the shortcut; the item only shows it.
-    item->setShortcutContext(Qt::WidgetShortcut);
-    auto sync = [item, bound] {
-        item->setText(bound->text());
+    // The action owns its shortcut; the item only shows it after a tab, where a
+    // menu shows shortcuts. A live copy on the item would compete with the
+    // action's own once a menu kept the focus (a sweep runs nested inside the
+    // menu's key handler), and the shortcut would then do nothing.
+    const QString shortcut = bound->shortcut().toString(QKeySequence::NativeText);
+    auto sync = [item, bound, shortcut] {
+        item->setText(shortcut.isEmpty() ? bound->text() : bound->text() + QLatin1Char('\t') + shortcut);
         item->setEnabled(bound->isEnabled());
         item->setVisible(bound->isVisible());
     };

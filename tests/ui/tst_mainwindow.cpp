@@ -34,13 +34,18 @@ void describe(const QMenu *menu, int depth, QStringList &lines)
             lines << indent + item->menu()->objectName() + QLatin1Char(' ') + item->text();
             describe(item->menu(), depth + 1, lines);
         } else {
-            QString line = indent + item->objectName() + QLatin1Char(' ') + item->text();
+            // A menu shows the text after a tab as the item's shortcut.
+            QString line = indent + item->objectName() + QLatin1Char(' ') +
+                           item->text().section(QLatin1Char('\t'), 0, 0);
             if (const QObject *bound = item->property("action").value<QObject *>())
                 line += QStringLiteral(" -> ") + bound->objectName();
             if (item->isCheckable())
                 line += item->isChecked() ? QStringLiteral(" [x]") : QStringLiteral(" [ ]");
-            if (!item->shortcut().isEmpty())
-                line += QLatin1Char(' ') + item->shortcut().toString();
+            const QString shown = item->text().section(QLatin1Char('\t'), 1);
+            if (!shown.isEmpty())
+                line += QLatin1Char(' ') + shown;
+            // Only the actions hold live shortcuts.
+            QVERIFY(item->shortcut().isEmpty());
             lines << line;
         }
     }

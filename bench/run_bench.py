@@ -143,7 +143,7 @@ def main():
                 sys.exit("window round %d: the window and find left different folders" % r)
             shutil.rmtree(a, ignore_errors=True)
             shutil.rmtree(b, ignore_errors=True)
-            # The stop: a sweep of a copy of the same tree, stopped after about a second.
+            # The stop: a sweep of a copy of the same tree, stopped about 0.3 s in.
             subprocess.run(["cp", "-a", master, b], check=True)
             result = run_window(args.build, "stop", b)
             if not result["title"].endswith("終了状態 = 中止"):
@@ -166,7 +166,7 @@ def main():
             wf, wt = statistics.median(w_finds), statistics.median(w_times)
             lines.append("| the window (xvfb, keyboard), against find on its own copy (%.3f s) | %.3f s | %.2f | "
                          "%.1f MiB |" % (wf, wt, wt / wf, max(w_peaks) / 1024.0))
-            lines += ["", "Stop: 中止 chosen about 1 s into a sweep of the same tree ends it, log written, "
+            lines += ["", "Stop: 中止 chosen about 0.3 s into a sweep of the same tree ends it, log written, "
                       "in %.3f s (median of %d)." % (statistics.median(stops), len(stops))]
         print()
         print("\n".join(lines))

@@ -74,6 +74,7 @@ private slots:
     void startingState();
 
     void runLockDuringSweepAndRelease();
+    void sweepOfAFolderAddedThroughTheBrowser();
     void stopRequestDisablesStartUntilReturn();
     void logWriteFailureIsReportedAndUnlocks();
     void readOnlyQuestion_data();
@@ -295,6 +296,28 @@ void MainWindowTest::runLockDuringSweepAndRelease()
     // The bar shows the summary at once, although it repaints sparingly during a sweep.
     QCOMPARE(m_rig->find<QLabel>(QStringLiteral("StatusText"))->text(), window.statusText());
     QVERIFY(window.statusText().startsWith(QStringLiteral("検索終了")));
+}
+
+void MainWindowTest::sweepOfAFolderAddedThroughTheBrowser()
+{
+    // The whole road on the real controls: the folder browser, the check list
+    // read live by the sweep, the start action.
+    m_rig->work.createFile(QStringLiteral("root/thumbs/Thumbs.DB"));
+    m_rig->work.createFile(QStringLiteral("root/unchecked/keep.me"));
+    m_rig->work.createDir(QStringLiteral("root/empty"));
+    m_rig->dialogs.setNextFolder(m_rig->work.absolute(QStringLiteral("root")));
+    m_rig->find<QAction>(QStringLiteral("DirAdd1"))->trigger();
+    QCOMPARE(m_rig->dialogs.folderTitles, QStringList{QStringLiteral("検索フォルダを指定")});
+    m_rig->window->managementFiles().AddIgnoreFile(QStringLiteral("thumbs.db"));
+    m_rig->window->managementFiles().AddIgnoreFile(QStringLiteral("keep.me"));
+    auto *ignoreList = m_rig->find<QListWidget>(QStringLiteral("IgnoreList"));
+    QCOMPARE(ignoreList->item(0)->text(), QStringLiteral("keep.me"));
+    ignoreList->item(0)->setCheckState(Qt::Unchecked);
+
+    m_rig->find<QAction>(QStringLiteral("Vacuola1"))->trigger();
+    QCOMPARE(m_rig->work.tree(), (QStringList{QStringLiteral("root/"), QStringLiteral("root/unchecked/"),
+                                              QStringLiteral("root/unchecked/keep.me")}));
+    QCOMPARE(m_rig->window->statusText(), QStringLiteral("検索終了 2件削除しました"));
 }
 
 void MainWindowTest::stopRequestDisablesStartUntilReturn()

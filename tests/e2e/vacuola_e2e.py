@@ -237,7 +237,7 @@ def make_big_tree(root, folders, fan_out=8):
 
 
 def scenario_stop(args, work):
-    folders = 30000
+    folders = 60000
     root = os.path.join(work, "big")
     probes = make_big_tree(root, folders)
     before = {p: os.stat(p).st_mtime_ns for p in probes}

@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace Vacuola {
@@ -152,6 +153,54 @@ EntryKind kindOfMode(mode_t mode)
     return EntryKind::Other;
 }
 
+// Where a descriptor lies: its mount, and whether it is itself the root of a
+// mount. A bind mount of a folder of the same file system keeps the device
+// number, so the device alone cannot tell that a walk left the swept mount.
+struct MountKey
+{
+    quint64 id = 0;
+    bool hasId = false;
+    dev_t device = 0;
+    bool mountRoot = false;
+};
+
+int mountKey(int fd, MountKey &key)
+{
+    struct statx stx;
+    std::memset(&stx, 0, sizeof stx);
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_MNT_ID, &stx) == 0) {
+        key.device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
+        key.hasId = (stx.stx_mask & STATX_MNT_ID) != 0;
+        key.id = stx.stx_mnt_id;
+        key.mountRoot =
+            (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    } else {
+        struct stat st;
+        if (::fstat(fd, &st) != 0)
+            return lastError();
+        key.device = st.st_dev;
+    }
+    if (!key.hasId) {
+        // Kernels before statx knew mount ids still give them with a file handle.
+        alignas(struct file_handle) char buffer[sizeof(struct file_handle) + MAX_HANDLE_SZ];
+        auto *handle = reinterpret_cast<struct file_handle *>(buffer);
+        handle->handle_bytes = MAX_HANDLE_SZ;
+        int mountId = 0;
+        if (::name_to_handle_at(fd, "", handle, &mountId, AT_EMPTY_PATH) == 0) {
+            key.id = quint64(mountId);
+            key.hasId = true;
+        }
+    }
+    return 0;
+}
+
+bool sameMount(const MountKey &a, const MountKey &b)
+{
+    if (a.hasId && b.hasId)
+        return a.id == b.id;
+    return a.device == b.device;
+}
+
 bool isDotOrDotDot(const char *name)
 {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
@@ -187,6 +236,7 @@ private:
     int m_rootError = 0;
     dev_t m_rootDev = 0;
     ino_t m_rootIno = 0;
+    MountKey m_rootMount;
     bool m_walk;
     std::vector<char> m_buffer;
     // Scratch for the path below the root, reused to spare an allocation per
@@ -206,13 +256,15 @@ PosixSweepTree::PosixSweepTree(const QString &root, bool walk) : m_root(root), m
         m_rootError = ENAMETOOLONG;
         return;
     }
-    m_rootFd.reset(::open(m_rootBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // A descriptor that only locates the folder: one the user may not read can
+    // still have its mode read and changed and be removed; only its listing fails.
+    m_rootFd.reset(::open(m_rootBytes.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!m_rootFd.valid()) {
         m_rootError = lastError();
         return;
     }
     struct stat st;
-    if (::fstat(m_rootFd.get(), &st) != 0) {
+    if (::fstat(m_rootFd.get(), &st) != 0 || mountKey(m_rootFd.get(), m_rootMount) != 0) {
         m_rootError = lastError();
         m_rootFd.reset();
         return;
@@ -299,7 +351,7 @@ int PosixSweepTree::openFolder(const char *relative, Fd &fd, int extraFlags)
 int PosixSweepTree::openByWalk(const char *relative, Fd &fd, int extraFlags)
 {
     char component[NAME_MAX + 1];
-    Fd current(::openat(m_rootFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd current(::openat(m_rootFd.get(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!current.valid())
         return lastError();
     const qsizetype size = qsizetype(std::strlen(relative));
@@ -317,10 +369,10 @@ int PosixSweepTree::openByWalk(const char *relative, Fd &fd, int extraFlags)
         Fd next(::openat(current.get(), component, flags));
         if (!next.valid())
             return lastError();
-        struct stat st;
-        if (::fstat(next.get(), &st) != 0)
+        MountKey mount;
+        if (mountKey(next.get(), mount) != 0)
             return lastError();
-        if (st.st_dev != m_rootDev)
+        if (mount.mountRoot || !sameMount(mount, m_rootMount))
             return EXDEV;
         current = std::move(next);
         start = end + 1;

@@ -65,7 +65,9 @@ private slots:
     void deepTreeYieldsFailuresOnly();
     void deepTreeYieldsFailuresOnly_data() { resolvers_data(); }
     void mountPointIsNeverEntered();
-    void mountPointIsNeverEntered_data() { resolvers_data(); }
+    void mountPointIsNeverEntered_data();
+    void unreadableSweptFolderIsStillRemoved_data() { resolvers_data(); }
+    void unreadableSweptFolderIsStillRemoved();
     void folderAndEntryExistence();
     void listFilesReportsModeAndTime();
     void appendNeverTruncates();
@@ -393,13 +395,30 @@ void TestPosixFileSystem::deepTreeYieldsFailuresOnly()
     }
 }
 
+void TestPosixFileSystem::mountPointIsNeverEntered_data()
+{
+    QTest::addColumn<Resolver>("resolver");
+    QTest::addColumn<bool>("bind");
+    QTest::newRow("openat2, another file system") << Resolver::Automatic << false;
+    QTest::newRow("component walk, another file system") << Resolver::Walk << false;
+    // A bind mount of a folder of the same file system has the same device number.
+    QTest::newRow("openat2, bind mount") << Resolver::Automatic << true;
+    QTest::newRow("component walk, bind mount") << Resolver::Walk << true;
+}
+
 void TestPosixFileSystem::mountPointIsNeverEntered()
 {
     QFETCH(Resolver, resolver);
+    QFETCH(bool, bind);
     TestDir dir;
     const QString mountPoint = dir.createDir(QStringLiteral("root/mnt"));
-    if (::mount("vacuola-test", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, nullptr) != 0)
-        QSKIP("mounting a tmpfs needs privileges this machine does not give");
+    const QString outside = dir.createDir(QStringLiteral("outside"));
+    const int mounted =
+        bind ? ::mount(QFile::encodeName(outside).constData(), QFile::encodeName(mountPoint).constData(),
+                       nullptr, MS_BIND, nullptr)
+             : ::mount("vacuola-test", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, nullptr);
+    if (mounted != 0)
+        QSKIP("mounting needs privileges this machine does not give");
     const auto unmount =
         qScopeGuard([&] { ::umount2(QFile::encodeName(mountPoint).constData(), MNT_DETACH); });
     dir.createFile(QStringLiteral("root/mnt/other-fs"), "keep");
@@ -419,6 +438,34 @@ void TestPosixFileSystem::mountPointIsNeverEntered()
     QCOMPARE(tree->removeFolder(mountPoint), EBUSY);
     QVERIFY(dir.exists(QStringLiteral("root/mnt/empty")));
     QCOMPARE(bytesOf(mountPoint + QStringLiteral("/other-fs")), QByteArray("keep"));
+}
+
+void TestPosixFileSystem::unreadableSweptFolderIsStillRemoved()
+{
+    // As a user who may not read the swept folder: its listing fails, but its
+    // mode can be read and it goes like any other folder that cannot be listed.
+    QFETCH(Resolver, resolver);
+    if (::geteuid() != 0)
+        QSKIP("acting as another user needs root");
+    TestDir dir;
+    const QString top = dir.createDir(QStringLiteral("top"));
+    QCOMPARE(::chmod(QFile::encodeName(dir.absolute()).constData(), 0777), 0);
+    QCOMPARE(::chmod(QFile::encodeName(top).constData(), 0333), 0);
+    const uid_t nobody = 65534;
+    QCOMPARE(::seteuid(nobody), 0);
+    {
+        const auto restore = qScopeGuard([] { QCOMPARE(::seteuid(0), 0); });
+        PosixFileSystem fs(resolver);
+        auto tree = fs.openTree(top);
+        int error = 0;
+        listing(*tree, top, &error);
+        QCOMPARE(error, EACCES);
+        bool readOnly = true;
+        QCOMPARE(tree->folderReadOnly(top, readOnly), 0);
+        QVERIFY(!readOnly);
+        QCOMPARE(tree->removeFolder(top), 0);
+    }
+    QVERIFY(!dir.exists(QStringLiteral("top")));
 }
 
 void TestPosixFileSystem::folderAndEntryExistence()

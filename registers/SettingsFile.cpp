@@ -127,10 +127,10 @@ SettingsFile::Loaded SettingsFile::load(SearchFolderRegister &folders, Managemen
                                         WindowServices &marks, const SettingsWindow &window) const
 {
     ProfileFile file;
-    // An unreadable file reads as all defaults, like a missing one: load leaves it empty.
-    file.load(m_fileSystem, m_path);
-
     Loaded loaded;
+    // An unreadable file reads as all defaults, like a missing one (load leaves
+    // it empty); the error is kept so that the file is not taken for an old one.
+    loaded.readError = file.load(m_fileSystem, m_path);
     loaded.version = file.readString(mainSection(), versionKey(), QString());
 
     const int folderCount = countBound(file.readInteger(folderSection(), folderCountKey(), 0), file);
@@ -237,6 +237,8 @@ void SettingsFile::applyLogOption(const Loaded &loaded, WindowServices &marks,
 
 void SettingsFile::applyOldLayoutRule(const Loaded &loaded) const
 {
+    if (loaded.readError != 0)
+        return;
     const bool oldLayout =
         loaded.version.isEmpty() || Locale::compareCaseSensitive(loaded.version, lastOldLayoutVersion()) <= 0;
     if (oldLayout && m_fileSystem.entryExists(m_path))

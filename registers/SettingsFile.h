@@ -65,6 +65,7 @@ public:
         QString version;     // empty when missing
         int logOption = 2;   // as stored; values outside 0..3 change nothing
         Placement placement; // as stored, the window's current values as defaults
+        int readError = 0;   // the error number when the file exists but could not be read
     };
 
     SettingsFile(const QString &path, FileSystem &fileSystem);
@@ -93,7 +94,10 @@ public:
                         const std::function<void(const QDateTime &cutOff)> &purge,
                         const QDateTime &now) const;
 
-    /** Deletes the file when it was written by V1.12 or older (or has no version); the result is not checked.
+    /**
+     * Deletes the file when it was written by V1.12 or older (or has no version);
+     * the result is not checked. A file that could not be read is kept: its
+     * version is unknown, not empty.
      */
     void applyOldLayoutRule(const Loaded &loaded) const;
 

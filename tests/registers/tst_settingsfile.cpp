@@ -125,6 +125,7 @@ private slots:
     void versionRules_data();
     void versionRules();
     void oldLayoutReadDeletedAndRewritten();
+    void unreadableFileIsNeitherDeletedNorOverwritten();
     void hexadecimalAndGarbageValues();
     void countLargerThanTheKeysPresent();
     void damagedCountDoesNotHang();
@@ -271,6 +272,26 @@ void TestSettingsFile::oldLayoutReadDeletedAndRewritten()
     QCOMPARE(next.screen.current, (Placement{40, 50, 300, 400}));
     QCOMPARE(layout(readBytes(ini)).first(2),
              QStringList({QStringLiteral("[Vacuola]"), QStringLiteral("Version=")}));
+}
+
+void TestSettingsFile::unreadableFileIsNeitherDeletedNorOverwritten()
+{
+    TestDir dir;
+    FaultyFileSystem fs;
+    const QByteArray bytes = fixture(QStringLiteral("first-save-layout.ini"));
+    const QString ini = dir.createFile(QStringLiteral("vacuola.ini"), bytes);
+    fs.fail(FsOp::ReadFile, ini, EIO);
+
+    Run run(ini, fs);
+    run.start();
+    // Read as defaults, but a version that could not be read is no old layout.
+    QCOMPARE(run.loaded.readError, EIO);
+    QCOMPARE(run.folders.items, QStringList{SearchFolderRegister::placeholder()});
+    QVERIFY(!fs.calls.contains(QStringLiteral("DeleteFile ") + ini));
+    QCOMPARE(readBytes(ini), bytes);
+
+    QVERIFY_THROWS_EXCEPTION(IoError, run.save());
+    QCOMPARE(readBytes(ini), bytes);
 }
 
 void TestSettingsFile::hexadecimalAndGarbageValues()

@@ -11,6 +11,8 @@
 #include <QMimeData>
 #include <QTest>
 
+#include <cerrno>
+
 namespace Vacuola::Test {
 
 namespace {
@@ -62,6 +64,7 @@ private slots:
     void commandLineFolderAfterStartText();
     void storedLogOptionOutOfRange();
     void oldLayoutFileIsDeletedAndRewritten();
+    void unreadableSettingsFileIsKept();
     void placementRoundTrip_data();
     void placementRoundTrip();
 
@@ -265,6 +268,22 @@ void ShellStartupTest::oldLayoutFileIsDeletedAndRewritten()
     m_rig->open();
     QCOMPARE(m_rig->dialogs.informations.size(), 1); // current now: no notes
     QCOMPARE(m_rig->find<QComboBox>(QStringLiteral("SearchDir"))->itemText(1), folder);
+}
+
+void ShellStartupTest::unreadableSettingsFileIsKept()
+{
+    m_rig->writeSettings(current() << QStringLiteral("LOG保存設定=3"));
+    QFile file(m_rig->settingsPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    m_rig->fileSystem.fail(FsOp::ReadFile, m_rig->settingsPath(), EIO);
+    m_rig->open();
+    QVERIFY(QFile::exists(m_rig->settingsPath()));
+    m_rig->close();
+    QCOMPARE(m_rig->dialogs.errorReports.size(), 1);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
 }
 
 void ShellStartupTest::placementRoundTrip_data()

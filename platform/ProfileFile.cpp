@@ -129,23 +129,27 @@ void ProfileFile::parse(QByteArrayView bytes)
     m_lines.clear();
     if (bytes.isEmpty())
         return;
-    // CR and LF never occur inside a double-byte character, so the text can be
-    // split after decoding.
-    const QString text = Cp932::decode(bytes);
-    m_lines = text.split(u'\n');
-    if (m_lines.last().isEmpty())
-        m_lines.removeLast();
-    for (QString &line : m_lines) {
-        if (line.endsWith(u'\r'))
+    // CR and LF never occur inside a double-byte character, so the bytes can be
+    // split into lines before decoding.
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        const qsizetype next = end < 0 ? bytes.size() : end + 1;
+        if (end < 0)
+            end = bytes.size();
+        QByteArrayView line = bytes.sliced(start, end - start);
+        if (line.endsWith('\r'))
             line.chop(1);
+        m_lines.append(Line{Cp932::decode(line), line.toByteArray()});
+        start = next;
     }
 }
 
 QByteArray ProfileFile::toBytes() const
 {
     QByteArray bytes;
-    for (const QString &line : m_lines) {
-        bytes += Cp932::encode(line);
+    for (const Line &line : m_lines) {
+        bytes += line.bytes ? *line.bytes : Cp932::encode(line.text);
         bytes += "\r\n";
     }
     return bytes;
@@ -153,13 +157,17 @@ QByteArray ProfileFile::toBytes() const
 
 QStringList ProfileFile::lines() const
 {
-    return m_lines;
+    QStringList texts;
+    texts.reserve(m_lines.size());
+    for (const Line &line : m_lines)
+        texts << line.text;
+    return texts;
 }
 
 qsizetype ProfileFile::findSection(const QString &section) const
 {
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        const std::optional<QStringView> name = headerName(m_lines.at(i));
+        const std::optional<QStringView> name = headerName(m_lines.at(i).text);
         if (name && sameName(*name, trimBlanks(section)))
             return i;
     }
@@ -169,7 +177,7 @@ qsizetype ProfileFile::findSection(const QString &section) const
 qsizetype ProfileFile::sectionEnd(qsizetype header) const
 {
     qsizetype i = header + 1;
-    while (i < m_lines.size() && !headerName(m_lines.at(i)))
+    while (i < m_lines.size() && !headerName(m_lines.at(i).text))
         ++i;
     return i;
 }
@@ -182,7 +190,7 @@ ProfileFile::KeyLine ProfileFile::findKey(const QString &section, const QString 
         return found;
     const qsizetype end = sectionEnd(header);
     for (qsizetype i = header + 1; i < end; ++i) {
-        const Entry entry = splitEntry(m_lines.at(i));
+        const Entry entry = splitEntry(m_lines.at(i).text);
         if (entry.isKey && sameName(entry.key, trimBlanks(key))) {
             found.line = i;
             found.value = valueAsRead(entry.value);
@@ -218,23 +226,23 @@ void ProfileFile::writeString(const QString &section, const QString &key, const 
 {
     const qsizetype header = findSection(section);
     if (header < 0) {
-        m_lines << u'[' + section + u']';
-        m_lines << keyLine(key, value);
+        m_lines.append(Line{u'[' + section + u']', std::nullopt});
+        m_lines.append(Line{keyLine(key, value), std::nullopt});
         return;
     }
     const KeyLine found = findKey(section, key);
     if (found.line >= 0) {
         // Keep the key as the file spells it.
-        const Entry entry = splitEntry(m_lines.at(found.line));
-        m_lines[found.line] = keyLine(entry.key.toString(), value);
+        const Entry entry = splitEntry(m_lines.at(found.line).text);
+        m_lines[found.line] = Line{keyLine(entry.key.toString(), value), std::nullopt};
         return;
     }
     // After the last non-blank line of the section, so that blank lines that
     // separate it from the next one stay where they are.
     qsizetype insertAt = sectionEnd(header);
-    while (insertAt > header + 1 && trimBlanks(m_lines.at(insertAt - 1)).isEmpty())
+    while (insertAt > header + 1 && trimBlanks(m_lines.at(insertAt - 1).text).isEmpty())
         --insertAt;
-    m_lines.insert(insertAt, keyLine(key, value));
+    m_lines.insert(insertAt, Line{keyLine(key, value), std::nullopt});
 }
 
 void ProfileFile::writeInteger(const QString &section, const QString &key, int value)

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+
+#include <optional>
 
 namespace Vacuola {
 
@@ -20,6 +23,8 @@ class FileSystem;
  * characters. A value with blanks at either end, or one that is itself
  * enclosed in double quotes, is written in double quotes, and one pair of
  * enclosing quotes is removed on reading, so every value reads back as written.
+ * Lines that are not written keep their bytes exactly as read (only their line
+ * end becomes CR LF), even where they are no valid code page 932 text.
  */
 class ProfileFile final
 {
@@ -37,7 +42,7 @@ public:
 
     /** Replaces the lines with those of the given code page 932 bytes. */
     void parse(QByteArrayView bytes);
-    /** The lines as code page 932 bytes, each ended by CR LF. */
+    /** The lines as code page 932 bytes, each ended by CR LF; lines as read keep their own bytes. */
     QByteArray toBytes() const;
     QStringList lines() const;
 
@@ -63,6 +68,12 @@ public:
     static int parseInteger(QStringView text, int defaultValue);
 
 private:
+    struct Line
+    {
+        QString text;
+        /** The bytes as read, without the line end; none for a line written since. */
+        std::optional<QByteArray> bytes;
+    };
     struct KeyLine
     {
         qsizetype line = -1;
@@ -74,7 +85,7 @@ private:
     qsizetype sectionEnd(qsizetype header) const;
     KeyLine findKey(const QString &section, const QString &key) const;
 
-    QStringList m_lines;
+    QList<Line> m_lines;
 };
 
 } // namespace Vacuola

@@ -37,6 +37,7 @@ private slots:
     void firstSectionAndKeyWin();
     void spacingAroundEquals();
     void writeKeepsEverythingElse();
+    void untouchedLinesKeepTheirBytes();
     void newKeyGoesToEndOfItsSection();
     void newSectionGoesToEndOfFile();
     void valuesReadBackAsWritten_data();
@@ -180,6 +181,34 @@ void TestProfileFile::writeKeepsEverythingElse()
     QStringList expected = original;
     expected[5] = QStringLiteral("b=20");
     QCOMPARE(file.lines(), expected);
+}
+
+void TestProfileFile::untouchedLinesKeepTheirBytes()
+{
+    // Byte sequences that are no code page 932 text: a lead byte before a
+    // blank, an unassigned row and a byte no character starts with.
+    const QByteArray comment = "; note \x81\x20 and \xff";
+    const QByteArray unknown = "unknown=\x85\x40\xfd";
+    const QByteArray before = QByteArray("[Vacuola]\r\n") + comment + "\r\nVersion=Vacuola V1.12\r\n" +
+                              "[other]\r\n" + unknown + "\r\n";
+    ProfileFile file;
+    file.parse(before);
+    QVERIFY(file.lines().at(1).contains(QChar::ReplacementCharacter));
+    file.writeString(QStringLiteral("Vacuola"), QStringLiteral("Version"), QStringLiteral("Vacuola V1.13A"));
+    QCOMPARE(file.toBytes(), QByteArray("[Vacuola]\r\n") + comment + "\r\nVersion=Vacuola V1.13A\r\n" +
+                                 "[other]\r\n" + unknown + "\r\n");
+
+    // A line that is written is encoded anew, and the lines around an inserted one stay.
+    file.writeString(QStringLiteral("other"), QStringLiteral("unknown"), QStringLiteral("表"));
+    file.writeString(QStringLiteral("Vacuola"), QStringLiteral("new"), QStringLiteral("1"));
+    QCOMPARE(file.toBytes(), QByteArray("[Vacuola]\r\n") + comment +
+                                 "\r\nVersion=Vacuola V1.13A\r\nnew=1\r\n[other]\r\nunknown=\x95\x5c\r\n");
+
+    // LF-only lines keep their bytes and get CR LF ends.
+    ProfileFile lf;
+    lf.parse(comment + "\n[s]\nk=v\n");
+    lf.writeString(QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("w"));
+    QCOMPARE(lf.toBytes(), comment + "\r\n[s]\r\nk=w\r\n");
 }
 
 void TestProfileFile::newKeyGoesToEndOfItsSection()

@@ -6,6 +6,8 @@
 
 #include <QList>
 
+#include <cerrno>
+
 #include <algorithm>
 
 namespace Vacuola {
@@ -153,11 +155,16 @@ int SweepEngine::deleteManagementFiles(const QString &path, QString &flags, QStr
             if (file.lower != name)
                 continue;
             const int error = m_tree->deleteFile(path, file.name);
+            // A file that is gone by now is one that does not exist: passed over.
+            if (error == ENOENT)
+                continue;
             if (error != 0) {
+                // Whatever of this name went before the failure stands in the suffix.
+                if (deleted)
+                    flags += QLatin1Char(',') + QString::number(i);
                 reportFailure(
                     QStringLiteral("ファイルの削除をしようとしましたが、エラーが発生しました\r\r\n") +
-                    errorDetail(error) + QStringLiteral("ファイル名\t") + path + QLatin1Char('/') +
-                    file.name);
+                    errorDetail(error) + QStringLiteral("ファイル名\t") + path + QLatin1Char('/') + name);
                 marker = QStringLiteral(" [ ") + name + QStringLiteral(" ] ◆ ファイル削除エラー：(");
                 return error;
             }

@@ -47,6 +47,7 @@ private slots:
     void everySpellingOfANameIsDeleted();
     void managementFileThatIsNotARegularFile();
     void managementDeleteFails();
+    void managementFileGoneOrHalfDeleted();
     void uncheckedDuringSweepAppliesToNextFolder();
 
     // Removing the folder
@@ -244,21 +245,66 @@ void FolderRemovalTest::managementDeleteFails()
     rig.area.createFile(QStringLiteral("root/f/c.db"));
     rig.area.createFile(QStringLiteral("root/keep"));
     const QString path = rig.at(QStringLiteral("f"));
-    rig.fs.fail(FsOp::DeleteInFolder, path + QStringLiteral("/B.db"), ENOENT);
+    rig.fs.fail(FsOp::DeleteInFolder, path + QStringLiteral("/B.db"), EACCES);
     rig.sweep();
 
-    // The box names the file as found; the marker the list's name.
+    // The box and the marker both name the file by the list's name.
     QCOMPARE(rig.window.informations,
              QStringList{QStringLiteral("ファイルの削除をしようとしましたが、エラーが発生しました\r\r\n") +
-                         detail(ENOENT) + QStringLiteral("ファイル名\t") + path + QStringLiteral("/B.db")});
+                         detail(EACCES) + QStringLiteral("ファイル名\t") + path + QStringLiteral("/b.db")});
     QCOMPARE(folderLines(rig.engine), QStringList{path + QStringLiteral(" [ b.db ] ◆ ファイル削除エラー：(") +
-                                                  QString::number(ENOENT) + QLatin1Char(')') +
-                                                  errorMessage(ENOENT) + QStringLiteral(" - 0")});
+                                                  QString::number(EACCES) + QLatin1Char(')') +
+                                                  errorMessage(EACCES) + QStringLiteral(" - 0")});
     // a.db went before the failure; c.db was not tried; the folder stays.
     QCOMPARE(rig.rootTree(), (QStringList{QStringLiteral("f/"), QStringLiteral("f/B.db"),
                                           QStringLiteral("f/c.db"), QStringLiteral("keep")}));
     QCOMPARE(rig.engine.errCount(), 1);
     QCOMPARE(rig.window.counter, QStringLiteral("0"));
+}
+
+void FolderRemovalTest::managementFileGoneOrHalfDeleted()
+{
+    // A checked file that vanished before its deletion is passed over like one
+    // that never was; of two spellings, one deleted before the other failed
+    // still stands in the suffix.
+    EngineRig rig;
+    rig.checkNames({QStringLiteral("a.db"), QStringLiteral("thumbs.db")});
+    rig.area.createFile(QStringLiteral("root/gone/a.db"));
+    rig.area.createFile(QStringLiteral("root/half/Thumbs.db"));
+    rig.area.createFile(QStringLiteral("root/half/thumbs.db"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.fs.fail(FsOp::DeleteInFolder, rig.at(QStringLiteral("gone/a.db")), ENOENT);
+    // Whichever spelling the listing gives second fails.
+    const QString half = rig.at(QStringLiteral("half"));
+    QStringList order;
+    {
+        auto tree = systemFileSystem().openTree(half);
+        tree->listFolder(
+            half,
+            [&](const FolderEntry &entry) {
+                order << entry.name;
+                return true;
+            },
+            nullptr);
+    }
+    QCOMPARE(order.size(), 2);
+    rig.fs.fail(FsOp::DeleteInFolder, half + QLatin1Char('/') + order.at(1), EBUSY);
+    rig.sweep();
+
+    const int thumbs = rig.indexOf(QStringLiteral("thumbs.db"));
+    QCOMPARE(folderLines(rig.engine),
+             (QStringList{rig.at(QStringLiteral("gone")) + QStringLiteral(" ◆ フォルダ削除エラー：(") +
+                              QString::number(ENOTEMPTY) + QLatin1Char(')') + errorMessage(ENOTEMPTY),
+                          half + QStringLiteral(" [ thumbs.db ] ◆ ファイル削除エラー：(") +
+                              QString::number(EBUSY) + QLatin1Char(')') + errorMessage(EBUSY) +
+                              QStringLiteral(" - ") + QString::number(thumbs)}));
+    QCOMPARE(rig.window.informations.size(), 2);
+    // No box for the vanished file: one for the folder, one for the spelling that failed.
+    QCOMPARE(rig.window.informations.filter(QStringLiteral("フォルダを削除しようとしました")).size(), 1);
+    QCOMPARE(rig.window.informations.filter(QStringLiteral("ファイルの削除をしようとしました")).size(), 1);
+    QCOMPARE(rig.rootTree(),
+             (QStringList{QStringLiteral("gone/"), QStringLiteral("gone/a.db"), QStringLiteral("half/"),
+                          QStringLiteral("half/") + order.at(1), QStringLiteral("keep")}));
 }
 
 void FolderRemovalTest::uncheckedDuringSweepAppliesToNextFolder()
@@ -341,12 +387,13 @@ void FolderRemovalTest::managementFileCreatedDuringQuestion()
     rig.area.createDir(QStringLiteral("root/ro"));
     rig.area.setReadOnly(QStringLiteral("root/ro"), true);
     rig.area.createFile(QStringLiteral("root/keep"));
-    rig.window.onAsk = [&] { rig.area.createFile(QStringLiteral("root/ro/Thumbs.db")); };
+    rig.window.onAsk = [&] {
+        rig.area.createFile(QStringLiteral("root/ro/Thumbs.db"));
+    };
     rig.sweep();
     QCOMPARE(rig.window.warnings.size(), 1);
-    QCOMPARE(folderLines(rig.engine),
-             QStringList{rig.at(QStringLiteral("ro")) + QStringLiteral(" - R,") +
-                         QString::number(rig.indexOf(QStringLiteral("thumbs.db")))});
+    QCOMPARE(folderLines(rig.engine), QStringList{rig.at(QStringLiteral("ro")) + QStringLiteral(" - R,") +
+                                                  QString::number(rig.indexOf(QStringLiteral("thumbs.db")))});
     QCOMPARE(rig.rootTree(), QStringList{QStringLiteral("keep")});
 }
 

@@ -178,7 +178,8 @@ QString startMoment(const QDateTime &moment)
 {
     const QString date = shortDate(moment.date());
     const QTime time = moment.time();
-    if (time.msecsSinceStartOfDay() == 0)
+    // Fractions of a second do not count: a start at 00:00:00.5 shows no time.
+    if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)
         return date;
     return date + QLatin1Char(' ') + longTime(time);
 }

@@ -130,7 +130,7 @@ void RunLogTest::legendLine()
 void RunLogTest::startAtMidnightHasNoTime()
 {
     EngineRig rig;
-    rig.clock.set(QDateTime(day1, QTime(0, 0, 0)));
+    rig.clock.set(QDateTime(day1, QTime(0, 0, 0, 500)));
     rig.sweep();
     const QStringList lines = rig.logText(day1).split(QStringLiteral("\r\n"));
     QCOMPARE(lines.at(1), QStringLiteral("開始日時 = 2026/12/08\t処理時間 = 0時00分00秒"));

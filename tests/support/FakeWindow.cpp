@@ -6,7 +6,7 @@ namespace Vacuola::Test {
 
 FakeWindow::FakeWindow()
 {
-    // The design state of the settings menu.
+    // Log1 is marked when the window is made.
     m_marks[OptionMark::Log1] = true;
 }
 

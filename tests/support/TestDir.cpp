@@ -13,12 +13,13 @@ namespace Vacuola::Test {
 TestDir::TestDir()
     : QTemporaryDir(QDir::tempPath() + QStringLiteral("/vacuola-test-XXXXXX"))
 {
-    // Canonical, so that paths compare equal to what the program builds.
-    Q_ASSERT(isValid());
+    if (!isValid())
+        qFatal("cannot create a scratch folder: %s", qPrintable(errorString()));
 }
 
 QString TestDir::absolute(const QString &relative) const
 {
+    // Canonical, so that paths compare equal to what the program builds.
     const QString base = QFileInfo(path()).canonicalFilePath();
     return relative.isEmpty() ? base : base + QLatin1Char('/') + relative;
 }

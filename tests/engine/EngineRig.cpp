@@ -7,8 +7,8 @@
 
 namespace Vacuola::Test {
 
-EngineRig::EngineRig()
-    : searchFolders(searchList, window, fs),
+EngineRig::EngineRig(FileSystem &real)
+    : fs(real), searchFolders(searchList, window, fs),
       engine(SweepContext{window, searchFolders, files, fs, clock, editor, program.absolute()})
 {
     area.createDir(QStringLiteral("root"));

@@ -22,7 +22,8 @@ class EngineRig final
     Q_DISABLE_COPY_MOVE(EngineRig)
 
 public:
-    EngineRig();
+    /** `real` is the file system the fault injector wraps. */
+    explicit EngineRig(FileSystem &real = systemFileSystem());
 
     TestDir area;
     TestDir program;

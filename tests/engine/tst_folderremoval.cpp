@@ -55,6 +55,7 @@ private slots:
     void removalFails();
     void fileCreatedAfterListing();
     void managementFileCreatedDuringQuestion();
+    void readOnlyFolderInTheSecondPhase();
     void nonStopSuppressesBoxesOnly();
     void log0KeepsCounting();
     void controlCharactersCannotBreakALogLine();
@@ -394,6 +395,26 @@ void FolderRemovalTest::managementFileCreatedDuringQuestion()
     QCOMPARE(rig.window.warnings.size(), 1);
     QCOMPARE(folderLines(rig.engine), QStringList{rig.at(QStringLiteral("ro")) + QStringLiteral(" - R,") +
                                                   QString::number(rig.indexOf(QStringLiteral("thumbs.db")))});
+    QCOMPARE(rig.rootTree(), QStringList{QStringLiteral("keep")});
+}
+
+void FolderRemovalTest::readOnlyFolderInTheSecondPhase()
+{
+    // ro waits for its subfolder; its mode then comes from the listing that
+    // finds it without one.
+    EngineRig rig;
+    rig.checkNames({QStringLiteral("thumbs.db")});
+    rig.area.createFile(QStringLiteral("root/ro/sub/thumbs.db"));
+    rig.area.createFile(QStringLiteral("root/ro/thumbs.db"));
+    rig.area.setReadOnly(QStringLiteral("root/ro"), true);
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.sweep();
+    const QString index = QString::number(rig.indexOf(QStringLiteral("thumbs.db")));
+    QCOMPARE(rig.window.warnings.size(), 1);
+    QVERIFY(rig.window.warnings.first().contains(rig.at(QStringLiteral("ro"))));
+    QCOMPARE(folderLines(rig.engine),
+             (QStringList{rig.at(QStringLiteral("ro")) + QStringLiteral(" - R,") + index,
+                          rig.at(QStringLiteral("ro/sub")) + QStringLiteral(" - ") + index}));
     QCOMPARE(rig.rootTree(), QStringList{QStringLiteral("keep")});
 }
 

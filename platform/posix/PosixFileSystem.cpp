@@ -242,6 +242,7 @@ private:
     // Scratch for the path below the root, reused to spare an allocation per
     // call; every call is done with it before it hands control to a visitor.
     QByteArray m_relative;
+    bool m_noAtime = true;
 };
 
 PosixSweepTree::PosixSweepTree(const QString &root, bool walk) : m_root(root), m_walk(walk)
@@ -400,7 +401,15 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
     if (const int error = relativePath(path, relative))
         return error;
     Fd fd;
-    if (const int error = openFolder(relative.constData(), fd, O_RDONLY))
+    // Listing a folder need not mark it read: without O_NOATIME every listing
+    // writes its folder's access time. Only the owner (or root) may ask for it.
+    int error = m_noAtime ? openFolder(relative.constData(), fd, O_RDONLY | O_NOATIME) : EPERM;
+    if (error == EPERM) {
+        if (m_noAtime)
+            m_noAtime = false;
+        error = openFolder(relative.constData(), fd, O_RDONLY);
+    }
+    if (error)
         return error;
     if (status) {
         struct stat st;

@@ -50,6 +50,7 @@ private slots:
     void listsEntryKinds();
     void listsEntryKinds_data() { resolvers_data(); }
     void listingStopsWhenAsked();
+    void listingLeavesAccessTimeAlone();
     void readOnlyMappingAndClearing();
     void readOnlyMappingAndClearing_data() { resolvers_data(); }
     void deleteFileOnlyRegularFiles();
@@ -137,6 +138,22 @@ void TestPosixFileSystem::listingStopsWhenAsked()
                  dir.absolute(), [&](const FolderEntry &) { return ++seen < 3; }, nullptr),
              0);
     QCOMPARE(seen, 3);
+}
+
+void TestPosixFileSystem::listingLeavesAccessTimeAlone()
+{
+    // A sweep lists every folder of a tree; the folders it keeps must not look read.
+    TestDir dir;
+    const QByteArray folder = QFile::encodeName(dir.createDir(QStringLiteral("kept")));
+    const struct timespec times[2] = {{1000000000, 0}, {1500000000, 0}}; // access before modification
+    QCOMPARE(::utimensat(AT_FDCWD, folder.constData(), times, 0), 0);
+    auto tree = systemFileSystem().openTree(dir.absolute());
+    int error = -1;
+    listing(*tree, dir.absolute(QStringLiteral("kept")), &error);
+    QCOMPARE(error, 0);
+    struct stat st;
+    QCOMPARE(::stat(folder.constData(), &st), 0);
+    QCOMPARE(qint64(st.st_atim.tv_sec), qint64(1000000000));
 }
 
 void TestPosixFileSystem::readOnlyMappingAndClearing()

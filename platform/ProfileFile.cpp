@@ -33,9 +33,10 @@ bool isQuoted(QStringView text)
     return text.size() >= 2 && text.front() == u'"' && text.back() == u'"';
 }
 
-bool sameName(QStringView a, QStringView b)
+// Section and key names match without regard to case or surrounding blanks.
+QString foldedName(QStringView name)
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    return trimBlanks(name).toString().toCaseFolded();
 }
 
 // The section name of a header line; nothing for any other line.
@@ -108,7 +109,7 @@ ProfileFile::ProfileFile() = default;
 
 int ProfileFile::load(FileSystem &fileSystem, const QString &path)
 {
-    m_lines.clear();
+    parse(QByteArrayView());
     QByteArray bytes;
     const int error = fileSystem.readFile(path, bytes);
     if (error == ENOENT)
@@ -124,11 +125,35 @@ int ProfileFile::save(FileSystem &fileSystem, const QString &path) const
     return fileSystem.replaceFile(path, toBytes());
 }
 
+void ProfileFile::appendLine(Line line)
+{
+    const std::optional<QStringView> header = headerName(line.text);
+    if (header) {
+        const QString name = foldedName(*header);
+        if (!m_sectionIndex.contains(name))
+            m_sectionIndex.insert(name, m_sections.size());
+        m_sections.append(Section{std::move(line), {}, {}});
+        return;
+    }
+    if (m_sections.isEmpty()) {
+        m_preamble.append(std::move(line));
+        return;
+    }
+    Section &section = m_sections.last();
+    const Entry entry = splitEntry(line.text);
+    if (entry.isKey) {
+        const QString key = foldedName(entry.key);
+        if (!section.keys.contains(key))
+            section.keys.insert(key, section.body.size());
+    }
+    section.body.append(std::move(line));
+}
+
 void ProfileFile::parse(QByteArrayView bytes)
 {
-    m_lines.clear();
-    if (bytes.isEmpty())
-        return;
+    m_preamble.clear();
+    m_sections.clear();
+    m_sectionIndex.clear();
     // CR and LF never occur inside a double-byte character, so the bytes can be
     // split into lines before decoding.
     qsizetype start = 0;
@@ -140,7 +165,7 @@ void ProfileFile::parse(QByteArrayView bytes)
         QByteArrayView line = bytes.sliced(start, end - start);
         if (line.endsWith('\r'))
             line.chop(1);
-        m_lines.append(Line{Cp932::decode(line), line.toByteArray()});
+        appendLine(Line{Cp932::decode(line), line.toByteArray()});
         start = next;
     }
 }
@@ -148,9 +173,16 @@ void ProfileFile::parse(QByteArrayView bytes)
 QByteArray ProfileFile::toBytes() const
 {
     QByteArray bytes;
-    for (const Line &line : m_lines) {
+    const auto add = [&bytes](const Line &line) {
         bytes += line.bytes ? *line.bytes : Cp932::encode(line.text);
         bytes += "\r\n";
+    };
+    for (const Line &line : m_preamble)
+        add(line);
+    for (const Section &section : m_sections) {
+        add(section.header);
+        for (const Line &line : section.body)
+            add(line);
     }
     return bytes;
 }
@@ -158,63 +190,47 @@ QByteArray ProfileFile::toBytes() const
 QStringList ProfileFile::lines() const
 {
     QStringList texts;
-    texts.reserve(m_lines.size());
-    for (const Line &line : m_lines)
+    for (const Line &line : m_preamble)
         texts << line.text;
+    for (const Section &section : m_sections) {
+        texts << section.header.text;
+        for (const Line &line : section.body)
+            texts << line.text;
+    }
     return texts;
 }
 
-qsizetype ProfileFile::findSection(const QString &section) const
+const ProfileFile::Section *ProfileFile::findSection(const QString &section) const
 {
-    for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        const std::optional<QStringView> name = headerName(m_lines.at(i).text);
-        if (name && sameName(*name, trimBlanks(section)))
-            return i;
-    }
-    return -1;
+    const auto found = m_sectionIndex.constFind(foldedName(section));
+    return found == m_sectionIndex.constEnd() ? nullptr : &m_sections.at(found.value());
 }
 
-qsizetype ProfileFile::sectionEnd(qsizetype header) const
+qsizetype ProfileFile::findKey(const Section &section, const QString &key)
 {
-    qsizetype i = header + 1;
-    while (i < m_lines.size() && !headerName(m_lines.at(i).text))
-        ++i;
-    return i;
-}
-
-ProfileFile::KeyLine ProfileFile::findKey(const QString &section, const QString &key) const
-{
-    KeyLine found;
-    const qsizetype header = findSection(section);
-    if (header < 0)
-        return found;
-    const qsizetype end = sectionEnd(header);
-    for (qsizetype i = header + 1; i < end; ++i) {
-        const Entry entry = splitEntry(m_lines.at(i).text);
-        if (entry.isKey && sameName(entry.key, trimBlanks(key))) {
-            found.line = i;
-            found.value = valueAsRead(entry.value);
-            return found;
-        }
-    }
-    return found;
+    return section.keys.value(foldedName(key), -1);
 }
 
 bool ProfileFile::hasKey(const QString &section, const QString &key) const
 {
-    return findKey(section, key).line >= 0;
+    const Section *found = findSection(section);
+    return found != nullptr && findKey(*found, key) >= 0;
 }
 
 QString ProfileFile::readString(const QString &section, const QString &key, const QString &defaultValue) const
 {
-    const KeyLine found = findKey(section, key);
-    return found.line >= 0 ? found.value : defaultValue;
+    const Section *found = findSection(section);
+    const qsizetype line = found != nullptr ? findKey(*found, key) : -1;
+    if (line < 0)
+        return defaultValue;
+    return valueAsRead(splitEntry(found->body.at(line).text).value);
 }
 
 int ProfileFile::readInteger(const QString &section, const QString &key, int defaultValue) const
 {
-    const KeyLine found = findKey(section, key);
-    return found.line >= 0 ? parseInteger(found.value, defaultValue) : defaultValue;
+    if (!hasKey(section, key))
+        return defaultValue;
+    return parseInteger(readString(section, key, QString()), defaultValue);
 }
 
 bool ProfileFile::readBool(const QString &section, const QString &key, bool defaultValue) const
@@ -224,25 +240,28 @@ bool ProfileFile::readBool(const QString &section, const QString &key, bool defa
 
 void ProfileFile::writeString(const QString &section, const QString &key, const QString &value)
 {
-    const qsizetype header = findSection(section);
-    if (header < 0) {
-        m_lines.append(Line{u'[' + section + u']', std::nullopt});
-        m_lines.append(Line{keyLine(key, value), std::nullopt});
+    const auto sectionAt = m_sectionIndex.constFind(foldedName(section));
+    if (sectionAt == m_sectionIndex.constEnd()) {
+        appendLine(Line{u'[' + section + u']', std::nullopt});
+        appendLine(Line{keyLine(key, value), std::nullopt});
         return;
     }
-    const KeyLine found = findKey(section, key);
-    if (found.line >= 0) {
+    Section &target = m_sections[sectionAt.value()];
+    const qsizetype line = findKey(target, key);
+    if (line >= 0) {
         // Keep the key as the file spells it.
-        const Entry entry = splitEntry(m_lines.at(found.line).text);
-        m_lines[found.line] = Line{keyLine(entry.key.toString(), value), std::nullopt};
+        const Entry entry = splitEntry(target.body.at(line).text);
+        target.body[line] = Line{keyLine(entry.key.toString(), value), std::nullopt};
         return;
     }
     // After the last non-blank line of the section, so that blank lines that
-    // separate it from the next one stay where they are.
-    qsizetype insertAt = sectionEnd(header);
-    while (insertAt > header + 1 && trimBlanks(m_lines.at(insertAt - 1).text).isEmpty())
+    // separate it from the next one stay where they are. Every key line lies
+    // before that place, so the body indexes of the keys stay valid.
+    qsizetype insertAt = target.body.size();
+    while (insertAt > 0 && trimBlanks(target.body.at(insertAt - 1).text).isEmpty())
         --insertAt;
-    m_lines.insert(insertAt, Line{keyLine(key, value), std::nullopt});
+    target.body.insert(insertAt, Line{keyLine(key, value), std::nullopt});
+    target.keys.insert(foldedName(key), insertAt);
 }
 
 void ProfileFile::writeInteger(const QString &section, const QString &key, int value)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -74,18 +75,25 @@ private:
         /** The bytes as read, without the line end; none for a line written since. */
         std::optional<QByteArray> bytes;
     };
-    struct KeyLine
+    /** A header line and the lines up to the next header. */
+    struct Section
     {
-        qsizetype line = -1;
-        QString value;
+        Line header;
+        QList<Line> body;
+        /** Case-folded key name to the body index of its first line. */
+        QHash<QString, qsizetype> keys;
     };
-    /** The first line of the section's header, or -1. */
-    qsizetype findSection(const QString &section) const;
-    /** The end of the section that starts at `header`: the index of the next header or the line count. */
-    qsizetype sectionEnd(qsizetype header) const;
-    KeyLine findKey(const QString &section, const QString &key) const;
 
-    QList<Line> m_lines;
+    /** The first section of that name, or nullptr. */
+    const Section *findSection(const QString &section) const;
+    /** The body index of the key's first line in the section, or -1. */
+    static qsizetype findKey(const Section &section, const QString &key);
+    void appendLine(Line line);
+
+    QList<Line> m_preamble; // the lines before the first header
+    QList<Section> m_sections;
+    /** Case-folded section name to the index of its first section. */
+    QHash<QString, qsizetype> m_sectionIndex;
 };
 
 } // namespace Vacuola

@@ -81,13 +81,15 @@ QString lastOldLayoutVersion()
 }
 
 /**
- * A stored count as a loop bound. No file holds more numbered keys than it has
- * lines, and a damaged count must not keep start-up busy for billions of
- * missing keys.
+ * A stored count as a loop bound. A damaged count (say 2,147,483,647) must not
+ * keep start-up busy for billions of missing keys, so each list reads at most
+ * 65,535 numbered keys: far more than anyone registers by hand, and few enough
+ * to read, show and save again at once.
  */
-int countBound(int stored, const ProfileFile &file)
+int countBound(int stored)
 {
-    return int(std::clamp<qsizetype>(stored, 0, file.lines().size()));
+    const int ceiling = 65535;
+    return std::clamp(stored, 0, ceiling);
 }
 
 int roundHalfEven(long double value)
@@ -133,14 +135,14 @@ SettingsFile::Loaded SettingsFile::load(SearchFolderRegister &folders, Managemen
     loaded.readError = file.load(m_fileSystem, m_path);
     loaded.version = file.readString(mainSection(), versionKey(), QString());
 
-    const int folderCount = countBound(file.readInteger(folderSection(), folderCountKey(), 0), file);
+    const int folderCount = countBound(file.readInteger(folderSection(), folderCountKey(), 0));
     for (int i = 1; i <= folderCount; ++i) {
         const QString path = file.readString(folderSection(), numbered(folderSection(), i), QString());
         if (!path.isEmpty() && m_fileSystem.folderExists(path))
             folders.appendStored(path);
     }
 
-    const int nameCount = countBound(file.readInteger(nameSection(), nameCountKey(), 0), file);
+    const int nameCount = countBound(file.readInteger(nameSection(), nameCountKey(), 0));
     for (int j = 1; j <= nameCount; ++j)
         names.loadStored(file.readString(nameSection(), numbered(nameSection(), j), QString()));
 

@@ -128,6 +128,7 @@ private slots:
     void unreadableFileIsNeitherDeletedNorOverwritten();
     void hexadecimalAndGarbageValues();
     void countLargerThanTheKeysPresent();
+    void countBeyondTheLinesOfTheFile();
     void damagedCountDoesNotHang();
     void shrunkListKeepsOldKeys();
     void namesWithCapitalsInAnyOrder();
@@ -335,17 +336,34 @@ void TestSettingsFile::countLargerThanTheKeysPresent()
              QStringList({QString(), QStringLiteral("desktop.ini"), QStringLiteral("thumbs.db")}));
 }
 
-void TestSettingsFile::damagedCountDoesNotHang()
+void TestSettingsFile::countBeyondTheLinesOfTheFile()
 {
     TestDir dir;
     FaultyFileSystem fs;
-    const QString ini =
-        dir.createFile(QStringLiteral("vacuola.ini"), fixture(QStringLiteral("huge-count.ini")));
+    const QString ini = dir.createFile(
+        QStringLiteral("vacuola.ini"),
+        Cp932::encode(QStringLiteral("[管理ファイル]\r\n管理ファイル数=12\r\n管理ファイル5=a.txt\r\n")));
     Run run(ini, fs);
     run.start();
-    QCOMPARE(run.folders.count(), 1);
-    QVERIFY(run.names.count() <= 7); // at most one per line of the file
+    // Every missing key up to the count is an empty name, however short the file.
+    QCOMPARE(run.names.count(), 12);
     QCOMPARE(run.names.entries.last().name, QStringLiteral("a.txt"));
+}
+
+void TestSettingsFile::damagedCountDoesNotHang()
+{
+    // The names of such a file fill the window's list: tst_shellstartup reads them.
+    TestDir dir;
+    FaultyFileSystem fs;
+    const QString one = dir.createDir(QStringLiteral("one"));
+    const QString ini = dir.createFile(
+        QStringLiteral("vacuola.ini"),
+        Cp932::encode(QStringLiteral("[検索フォルダ]\r\n検索フォルダ数=2147483647\r\n検索フォルダ65535=") +
+                      one + QStringLiteral("\r\n検索フォルダ65536=") + one + QStringLiteral("\r\n")));
+    Run run(ini, fs);
+    run.start();
+    // Counts are read up to a fixed ceiling per list.
+    QCOMPARE(run.folders.items, QStringList({SearchFolderRegister::placeholder(), one}));
 }
 
 void TestSettingsFile::shrunkListKeepsOldKeys()

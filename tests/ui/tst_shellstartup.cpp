@@ -65,6 +65,7 @@ private slots:
     void storedLogOptionOutOfRange();
     void oldLayoutFileIsDeletedAndRewritten();
     void unreadableSettingsFileIsKept();
+    void damagedCountsLoadSaveAndLoadAgain();
     void placementRoundTrip_data();
     void placementRoundTrip();
 
@@ -284,6 +285,22 @@ void ShellStartupTest::unreadableSettingsFileIsKept()
     QCOMPARE(m_rig->dialogs.errorReports.size(), 1);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
+}
+
+void ShellStartupTest::damagedCountsLoadSaveAndLoadAgain()
+{
+    QFile fixture(QStringLiteral(VACUOLA_FIXTURES "/huge-count.ini"));
+    QVERIFY(fixture.open(QIODevice::ReadOnly));
+    m_rig->program.createFile(QStringLiteral("vacuola.ini"), fixture.readAll());
+    m_rig->open();
+    auto *list = m_rig->find<QListWidget>(QStringLiteral("IgnoreList"));
+    // Read up to the ceiling of 65,535 keys: the missing ones are empty names.
+    QCOMPARE(list->count(), 65535);
+    QCOMPARE(list->item(65534)->text(), QStringLiteral("a.txt"));
+    QCOMPARE(m_rig->find<QComboBox>(QStringLiteral("SearchDir"))->count(), 1);
+    m_rig->close();
+    m_rig->open();
+    QCOMPARE(m_rig->find<QListWidget>(QStringLiteral("IgnoreList"))->count(), 65535);
 }
 
 void ShellStartupTest::placementRoundTrip_data()

@@ -66,17 +66,16 @@ QString withoutTrailingSlash(QString path)
     return path;
 }
 
-// The first local path of a drop, or an empty text when it carries none.
-QString firstLocalPath(const QMimeData *mime)
+// The first path of a drop, or an empty text when the drop's first item is no
+// local file: the other items are never looked at, whatever they are.
+QString firstDroppedPath(const QMimeData *mime)
 {
     if (mime == nullptr || !mime->hasUrls())
         return QString();
     const QList<QUrl> urls = mime->urls();
-    for (const QUrl &url : urls) {
-        if (url.isLocalFile())
-            return withoutTrailingSlash(url.toLocalFile());
-    }
-    return QString();
+    if (urls.isEmpty() || !urls.constFirst().isLocalFile())
+        return QString();
+    return withoutTrailingSlash(urls.constFirst().toLocalFile());
 }
 
 } // namespace
@@ -553,7 +552,7 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 void TForm1::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!firstLocalPath(event->mimeData()).isEmpty())
+    if (!firstDroppedPath(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
@@ -573,7 +572,7 @@ bool TForm1::AppMessage(QObject *target, QEvent *event)
     if (!ownsWidget(target))
         return false;
     auto *drop = static_cast<QDropEvent *>(event);
-    const QString path = firstLocalPath(drop->mimeData());
+    const QString path = firstDroppedPath(drop->mimeData());
     if (path.isEmpty())
         return false;
     drop->acceptProposedAction();

@@ -97,8 +97,9 @@ public:
     void HomepageCallClick();
     void HelpCallClick();
     /**
-     * The application-wide drop hook: routes the first local path of a drop on
-     * this window or any of its controls. True when the event was a drop and is handled.
+     * The application-wide drop hook: routes the first path of a drop on this
+     * window or any of its controls; a drop whose first item is no local file is
+     * ignored. True when the event was a drop and is handled.
      */
     bool AppMessage(QObject *target, QEvent *event);
 

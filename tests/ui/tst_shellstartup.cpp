@@ -17,13 +17,10 @@ namespace Vacuola::Test {
 
 namespace {
 
-// Delivers a drop of the given paths to a widget, as the desktop would.
-bool drop(QWidget *target, const QStringList &paths)
+// Delivers a drop of the given addresses to a widget, as the desktop would.
+bool dropUrls(QWidget *target, const QList<QUrl> &urls)
 {
     QMimeData mime;
-    QList<QUrl> urls;
-    for (const QString &path : paths)
-        urls << QUrl::fromLocalFile(path);
     mime.setUrls(urls);
     // Qt delivers a drop only to a drag that was entered first.
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -33,6 +30,14 @@ bool drop(QWidget *target, const QStringList &paths)
     QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &event);
     return event.isAccepted();
+}
+
+bool drop(QWidget *target, const QStringList &paths)
+{
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls << QUrl::fromLocalFile(path);
+    return dropUrls(target, urls);
 }
 
 QStringList current()
@@ -52,6 +57,7 @@ private slots:
 
     void dropThreeFoldersAddsFirst();
     void dropFileTwice();
+    void dropStartingWithARemoteAddressIsIgnored();
     void dropReachesLockedControlsDuringSweep();
     void dropRefusesUnstorableName();
     void otherEventsPassUnchanged();
@@ -116,6 +122,19 @@ void ShellStartupTest::dropFileTwice()
     // A name with a comma is taken as it is: typed-name rules do not apply to drops.
     QVERIFY(drop(m_rig->window.get(), {m_rig->work.createFile(QStringLiteral("x/A,B.txt"))}));
     QCOMPARE(list->item(0)->text(), QStringLiteral("a,b.txt"));
+}
+
+void ShellStartupTest::dropStartingWithARemoteAddressIsIgnored()
+{
+    m_rig->writeSettings(current());
+    m_rig->open();
+    const QString folder = m_rig->work.createDir(QStringLiteral("a"));
+    // Only the first path of a drop counts; one that is no local file is not taken.
+    QVERIFY(!dropUrls(m_rig->window.get(),
+                      {QUrl(QStringLiteral("https://example.org/a")), QUrl::fromLocalFile(folder)}));
+    QCOMPARE(m_rig->find<QComboBox>(QStringLiteral("SearchDir"))->count(), 1);
+    QCOMPARE(m_rig->find<QListWidget>(QStringLiteral("IgnoreList"))->count(), 0);
+    QCOMPARE(m_rig->window->statusText(), QStringLiteral("フォルダを指定して下さい"));
 }
 
 void ShellStartupTest::dropReachesLockedControlsDuringSweep()

@@ -522,8 +522,7 @@ void TForm1::FormDestroy()
     m_destroyed = true;
     m_statusTimer->stop();
     // The normal placement is saved even if the window was never closed through FormClose.
-    const QRect normal =
-        (isMaximized() || isMinimized()) && normalGeometry().isValid() ? normalGeometry() : geometry();
+    const QRect normal = m_closedPlacement.value_or(normalPlacement());
     const Placement placement{normal.top(), normal.left(), normal.height(), normal.width()};
     try {
         m_settings->save(*m_searchRegister, *m_ignoreRegister, *this, placement);
@@ -545,9 +544,17 @@ void TForm1::closeEvent(QCloseEvent *event)
         return;
     }
     // FormClose: the normal placement is the one that is saved.
+    m_closedPlacement = normalPlacement();
     if (isMaximized() || isMinimized())
         showNormal();
     event->accept();
+}
+
+QRect TForm1::normalPlacement() const
+{
+    if ((isMaximized() || isMinimized()) && normalGeometry().isValid())
+        return normalGeometry();
+    return geometry();
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent *event)

@@ -5,12 +5,14 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QActionGroup;
@@ -133,6 +135,8 @@ private:
     void FormCreate();
     void FormDestroy();
     bool ownsWidget(QObject *object) const;
+    /** The placement of the normal window, also while it is maximised or minimised. */
+    QRect normalPlacement() const;
 
     TForm1Services m_services;
     std::unique_ptr<Dialogs> m_ownDialogs;
@@ -188,6 +192,10 @@ private:
     QElapsedTimer m_statusShown;
     QString m_counterText = QStringLiteral("0");
 
+    // Taken when the window closes: restoring a maximised window is finished by
+    // the window manager later, so the geometry read at the end may still be the
+    // maximised one.
+    std::optional<QRect> m_closedPlacement;
     bool m_closePending = false;
     bool m_destroyed = false;
 };

@@ -74,6 +74,7 @@ private slots:
     void damagedCountsLoadSaveAndLoadAgain();
     void placementRoundTrip_data();
     void placementRoundTrip();
+    void maximisedWindowSavesItsNormalPlacement();
 
 private:
     std::unique_ptr<WindowRig> m_rig;
@@ -355,6 +356,24 @@ void ShellStartupTest::placementRoundTrip()
     m_rig->close();
     TForm1 &third = m_rig->open();
     QCOMPARE(third.geometry(), placed);
+}
+
+void ShellStartupTest::maximisedWindowSavesItsNormalPlacement()
+{
+    m_rig->writeSettings(current() << QStringLiteral("上端位置=123") << QStringLiteral("左端位置=211")
+                                   << QStringLiteral("縦幅=301") << QStringLiteral("横幅=257"));
+    TForm1 &window = m_rig->open();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.showMaximized();
+    QTRY_VERIFY(window.isMaximized());
+    window.close();
+    // A window manager restores the window later: until then it still has the
+    // maximised size (the offscreen platform does not resize, so set one).
+    window.setGeometry(QRect(0, 20, 640, 460));
+    m_rig->close();
+    TForm1 &next = m_rig->open();
+    QCOMPARE(next.geometry(), QRect(211, 123, 257, 301));
 }
 
 } // namespace Vacuola::Test

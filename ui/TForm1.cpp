@@ -476,40 +476,35 @@ void TForm1::layoutControls()
 
 void TForm1::FormCreate()
 {
-    // 1. Caption. 2. The help file is m_services.helpFile.
     setWindowTitle(QStringLiteral("Vacuola V1.13A"));
-    // 3. The sweep with its ScanList and LogList, empty.
+    // The help file is m_services.helpFile; the sweep owns ScanList and LogList.
     m_engine = std::make_unique<SweepEngine>(SweepContext{*this, *m_searchRegister, *m_ignoreEntries,
                                                           *m_fileSystem, *m_services.clock,
                                                           *m_services.textEditor, m_services.programFolder});
-    // 4. The placeholder before any stored folder.
+    // The placeholder must stand before the stored folders are appended.
     m_searchRegister->resetToPlaceholder();
-    // 5. The settings file.
     m_loaded = m_settings->load(*m_searchRegister, *m_ignoreRegister, *this, *m_placement);
-    // 6. Minimum size and placement.
     m_settings->placeWindow(m_loaded, *m_placement);
-    // 7. Log option and the start-up purge.
     m_settings->applyLogOption(
         m_loaded, *this, [this](const QDateTime &cutOff) { m_engine->PurgeOldLogs(cutOff); },
         m_services.clock->now());
-    // 8. The counters start at 0 with the engine.
     setRemovalCounter(QStringLiteral("0"));
-    // 9. Multi-select list.
     m_ignoreList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    // 10. - 13.
+    // Selection and the start action are set after loading, which appended the folders.
     m_searchList->select(0);
     setStartEnabled(false);
     setDelFolderEnabled(m_searchList->count() > 1);
     setStatusText(QStringLiteral("フォルダを指定して下さい"));
     setStartCaption(QStringLiteral("開始(&S)"));
     m_saveExit->setEnabled(true);
-    // 14. The drop hook first, then the window accepts drops.
+    // The hook is in place before the window accepts drops, so it sees the first one.
     qApp->installEventFilter(this);
     setAcceptDrops(true);
-    // 15. The command-line folder after the start-up status text, so its own text stands.
+    // After the start-up status text, so that the command-line folder's own text stands.
     if (!m_services.arguments.isEmpty())
         m_searchRegister->CommandLineFolder(m_services.arguments);
-    // 16. - 17. Version rules last.
+    // The version rules come last: they use what loading read, and the notes
+    // box must find the window in its starting state.
     m_settings->applyOldLayoutRule(m_loaded);
     if (m_settings->versionNotesDue(m_loaded))
         About1Click();

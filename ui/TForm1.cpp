@@ -38,12 +38,18 @@ namespace Vacuola {
 
 namespace {
 
-// The designed client area at 96 dpi; the status bar takes the bottom 23 pixels of it.
+// The designed client area at 96 dpi, which the controls' anchors refer to; the
+// status bar takes the bottom 23 pixels of it.
 const int DesignClientWidth = 206;
 const int DesignClientHeight = 131;
 const int DesignStatusHeight = 23;
+// The designed placement of the whole window at 96 dpi. The placement kept in
+// the settings file is the window without its frame, so the built-in size is
+// taken for that: a first start opens at 214 x 185 and saves exactly that.
 const int DesignLeft = 435;
 const int DesignTop = 115;
+const int DesignWidth = 214;
+const int DesignHeight = 185;
 const int StatusIntervalMs = 33;
 
 const QColor Teal(0, 128, 128);
@@ -177,10 +183,8 @@ TForm1::TForm1(const TForm1Services &services, QWidget *parent) : QMainWindow(pa
     m_settings = std::make_unique<SettingsFile>(m_services.settingsFile, *m_fileSystem);
     m_placement = std::make_unique<FormPlacement>(*this);
 
-    // The designed placement: the client area below the menu bar is 206 x 131 at 96 dpi.
-    const int menuHeight = menuBar()->sizeHint().height();
-    setGeometry(scaled(DesignLeft), scaled(DesignTop), scaled(DesignClientWidth),
-                menuHeight + scaled(DesignClientHeight));
+    // The controls follow by their anchors (layoutControls).
+    setGeometry(scaled(DesignLeft), scaled(DesignTop), scaled(DesignWidth), scaled(DesignHeight));
 
     FormCreate();
 }

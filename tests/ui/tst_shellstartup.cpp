@@ -1,4 +1,5 @@
 #include "engine/SweepEngine.h"
+#include "platform/Cp932.h"
 #include "registers/SearchFolderRegister.h"
 #include "tests/ui/WindowRig.h"
 #include "ui/HelpViewer.h"
@@ -247,9 +248,20 @@ void ShellStartupTest::firstStart()
     QVERIFY(!m_rig->program.exists(QStringLiteral("Vacuola-20261101.log")));
     QVERIFY(m_rig->program.exists(QStringLiteral("Vacuola-20261201.log")));
     QCOMPARE(window.statusText(), QStringLiteral("フォルダを指定して下さい"));
+    QVERIFY(!m_rig->find<QAction>(QStringLiteral("Vacuola"))->isEnabled());
+    QVERIFY(!m_rig->find<QAction>(QStringLiteral("DelFolder"))->isEnabled());
+    QCOMPARE(m_rig->find<QComboBox>(QStringLiteral("SearchDir"))->count(), 1);
+    QCOMPARE(m_rig->find<QListWidget>(QStringLiteral("IgnoreList"))->count(), 0);
+    // The designed placement at 96 dpi, and the designed minimum.
+    QCOMPARE(window.geometry(), QRect(435, 115, 214, 185));
+    QCOMPARE(window.minimumSize(), QSize(214, 173));
     QVERIFY(!QFile::exists(m_rig->settingsPath()));
     m_rig->close();
-    QVERIFY(QFile::exists(m_rig->settingsPath()));
+    QFile file(m_rig->settingsPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray saved = file.readAll();
+    QVERIFY(saved.startsWith(Cp932::encode(QStringLiteral(
+        "[Vacuola]\r\nVersion=Vacuola V1.13A\r\n上端位置=115\r\n左端位置=435\r\n縦幅=185\r\n横幅=214\r\n"))));
 }
 
 void ShellStartupTest::commandLineFolderAfterStartText()

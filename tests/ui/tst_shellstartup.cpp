@@ -69,6 +69,8 @@ private slots:
 
     void firstStart();
     void commandLineFolderAfterStartText();
+    void commandLineFolderAlreadyStored();
+    void commandLineNetworkPathIsRefused();
     void storedLogOptionOutOfRange();
     void oldLayoutFileIsDeletedAndRewritten();
     void unreadableSettingsFileIsKept();
@@ -199,11 +201,24 @@ void ShellStartupTest::versionNotesExactText()
     m_rig->open();
     m_rig->find<QAction>(QStringLiteral("About1"))->trigger();
     QCOMPARE(m_rig->dialogs.informations.size(), 1);
-    const QString notes = m_rig->dialogs.informations.constFirst();
-    QVERIFY(notes.startsWith(QStringLiteral("Vacuola V1.13A\r\r\nV1.12からの変更点\r")));
-    QVERIFY(notes.endsWith(QStringLiteral("\r\rV1.13からの変更点\r・リソース開放漏れ修正")));
-    QVERIFY(notes.contains(QStringLiteral("\r　　desktop.ini/thumbs.db/_thumbnl.sue/_catalog.vix\r")));
-    QCOMPARE(notes.count(QLatin1Char('\n')), 1);
+    // The whole text: the first line ends in CR CR LF, every other break is one CR,
+    // and the indented lines begin with two ideographic spaces.
+    const QString expected = QStringLiteral(
+        "Vacuola V1.13A\r\r\n"
+        "V1.12からの変更点\r"
+        "・検索フォルダ、管理ファイルの入力方法を改良\r"
+        "・LOG管理、出力内容を改良\r"
+        "・ヘルプ追加ほか\r"
+        "\r"
+        "注）V1.12以前のINIファイルから設定項目を追加・変更していますので\r"
+        "\u3000\u3000旧版の設定の多くは引継ぎません、管理ファイル等の再登録をお願いします\r"
+        "\u3000\u3000管理ファイルは「管理ファイルセット追加」で以下の４つのファイルを登録出来ます\r"
+        "\u3000\u3000desktop.ini/thumbs.db/_thumbnl.sue/_catalog.vix\r"
+        "\u3000\u3000INIファイルについては最新版起動後に再作成しますので、意識する必要はありません\r"
+        "\r"
+        "V1.13からの変更点\r"
+        "・リソース開放漏れ修正");
+    QCOMPARE(m_rig->dialogs.informations.constFirst(), expected);
     QCOMPARE(Dialogs::displayText(QStringLiteral("a\r\r\nb\rc")), QStringLiteral("a\n\nb\nc"));
 }
 
@@ -274,6 +289,38 @@ void ShellStartupTest::commandLineFolderAfterStartText()
     QCOMPARE(searchDir->currentIndex(), 1);
     QVERIFY(m_rig->find<QAction>(QStringLiteral("Vacuola"))->isEnabled());
     QCOMPARE(window.statusText(), QStringLiteral("フォルダを追加しました"));
+}
+
+void ShellStartupTest::commandLineFolderAlreadyStored()
+{
+    const QString first = m_rig->work.createDir(QStringLiteral("first"));
+    const QString photos = m_rig->work.createDir(QStringLiteral("Photos"));
+    m_rig->writeSettings(current() << QStringLiteral("[検索フォルダ]") << QStringLiteral("検索フォルダ数=2")
+                                   << QStringLiteral("検索フォルダ1=") + first
+                                   << QStringLiteral("検索フォルダ2=") + photos);
+    TForm1 &window = m_rig->open({photos});
+    auto *searchDir = m_rig->find<QComboBox>(QStringLiteral("SearchDir"));
+    // Selected where it stands: nothing is added or moved.
+    QCOMPARE(searchDir->count(), 3);
+    QCOMPARE(searchDir->itemText(1), first);
+    QCOMPARE(searchDir->itemText(2), photos);
+    QCOMPARE(searchDir->currentIndex(), 2);
+    QVERIFY(m_rig->find<QAction>(QStringLiteral("Vacuola"))->isEnabled());
+    QCOMPARE(window.statusText(), QStringLiteral("入力されたフォルダは既に登録済みです"));
+}
+
+void ShellStartupTest::commandLineNetworkPathIsRefused()
+{
+    // Two leading slashes stand for a server and a share, even where the folder
+    // exists: the expansion keeps the form, and registering refuses it.
+    const QString folder = m_rig->work.createDir(QStringLiteral("share"));
+    const QString network = u'/' + folder;
+    m_rig->writeSettings(current());
+    TForm1 &window = m_rig->open({network + u'/'});
+    QCOMPARE(window.searchFolders().ExpandLongPath(network + u'/'), network);
+    QCOMPARE(m_rig->find<QComboBox>(QStringLiteral("SearchDir"))->count(), 1);
+    QVERIFY(!m_rig->find<QAction>(QStringLiteral("Vacuola"))->isEnabled());
+    QCOMPARE(window.statusText(), QStringLiteral("処理できないフォルダです ") + network);
 }
 
 void ShellStartupTest::storedLogOptionOutOfRange()

@@ -134,7 +134,7 @@ def scenario_first_start(args, work):
     xs.wait_no_window("Vacuola")
     window = program.main_window()
     x, y, width, height = xs.geometry(window)
-    expect_equal((x, y), (435, 115), "designed position")
+    expect_equal((x, y, width, height), (435, 115, 214, 185), "designed placement")
     close_window(program, window)
 
     with open(program.ini, "rb") as f:

@@ -52,7 +52,7 @@ def folders_left(root):
 
 def run_window(build, mode, tree):
     """One run of window_bench.py under its own xvfb-run; returns its JSON result."""
-    cmd = ["xvfb-run", "-a", "-s", xsession.XVFB_SCREEN, sys.executable, os.path.join(HERE, "window_bench.py"),
+    cmd = [*xsession.xvfb_run(), sys.executable, os.path.join(HERE, "window_bench.py"),
            mode, tree, "--program", os.path.join(build, "vacuola"), "--help-file",
            os.path.join(build, "vacuola.hlp")]
     proc = subprocess.run(cmd, stdout=subprocess.PIPE, text=True)

@@ -367,7 +367,7 @@ def main():
             return SKIP
         # A display of our own, so that nothing else on it takes the focus or the keys.
         script = "export VACUOLA_E2E_DISPLAY=\"$DISPLAY\"; exec \"$0\" \"$@\""
-        os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", xs.XVFB_SCREEN, "sh", "-c", script, sys.executable,
+        os.execvp("xvfb-run", [*xs.xvfb_run(), "sh", "-c", script, sys.executable,
                                os.path.abspath(__file__), *sys.argv[1:]])
 
     work = tempfile.mkdtemp(prefix="vacuola-e2e-")

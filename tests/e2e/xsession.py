@@ -7,12 +7,23 @@ ignores synthetic events addressed to a window.
 """
 import codecs
 import os
+import random
 import shutil
 import subprocess
 import tempfile
 import time
 
 XVFB_SCREEN = "-screen 0 1024x768x24"
+
+
+def xvfb_run():
+    """The xvfb-run command line for a server of our own.
+
+    Two xvfb-run -a started at the same moment can pick the same free display
+    number; the loser's clients then talk to the other server and are refused.
+    Starting the search at a random number keeps concurrent runs apart.
+    """
+    return ["xvfb-run", "-a", "-n", str(random.randint(100, 30000)), "-s", XVFB_SCREEN]
 MAIN_TITLE = "Vacuola V1.13A"
 CURRENT_VERSION = "Vacuola V1.13A"
 

@@ -33,10 +33,7 @@ using namespace Vacuola;
 class BenchWindow final : public WindowServices
 {
 public:
-    explicit BenchWindow(bool writeLog)
-        : m_writeLog(writeLog)
-    {
-    }
+    explicit BenchWindow(bool writeLog) : m_writeLog(writeLog) {}
     void setStatusText(const QString &text) override { m_status = text; }
     void setRemovalCounter(const QString &) override {}
     void setStartCaption(const QString &) override {}

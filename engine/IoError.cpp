@@ -4,17 +4,9 @@
 
 namespace Vacuola {
 
-IoError::IoError(int number)
-    : IoError(number, textForNumber(number))
-{
-}
+IoError::IoError(int number) : IoError(number, textForNumber(number)) {}
 
-IoError::IoError(int number, const QString &text)
-    : m_number(number)
-    , m_text(text)
-    , m_what(text.toUtf8())
-{
-}
+IoError::IoError(int number, const QString &text) : m_number(number), m_text(text), m_what(text.toUtf8()) {}
 
 int IoError::number() const noexcept
 {

@@ -1,6 +1,5 @@
 #include "platform/Cp932.h"
 
-
 #include <cerrno>
 #include <cwchar>
 

@@ -69,7 +69,9 @@ void TestFaultyFileSystem::treeCallsAreWrappedAndRecorded()
     QCOMPARE(tree->folderReadOnly(empty, readOnly), EIO);
     QVERIFY(readOnly);
     int listed = 0;
-    QCOMPARE(tree->listFolder(root, [&](const FolderEntry &) { return ++listed > 0; }, nullptr), 0);
+    QCOMPARE(tree->listFolder(
+                 root, [&](const FolderEntry &) { return ++listed > 0; }, nullptr),
+             0);
     QCOMPARE(listed, 2);
     QCOMPARE(fs.calls,
              QStringList({QStringLiteral("DeleteInFolder ") + sub + QStringLiteral("/thumbs.db"),

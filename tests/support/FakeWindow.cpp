@@ -62,8 +62,8 @@ bool FakeWindow::isMarked(OptionMark mark) const
 
 void FakeWindow::setMarked(OptionMark mark, bool marked)
 {
-    const bool isLog = mark == OptionMark::Log0 || mark == OptionMark::Log1 || mark == OptionMark::Log2
-                       || mark == OptionMark::Log3;
+    const bool isLog = mark == OptionMark::Log0 || mark == OptionMark::Log1 || mark == OptionMark::Log2 ||
+                       mark == OptionMark::Log3;
     if (isLog && marked) {
         for (OptionMark log : {OptionMark::Log0, OptionMark::Log1, OptionMark::Log2, OptionMark::Log3})
             m_marks[log] = false;
@@ -233,10 +233,7 @@ void MemoryManagementFileList::setSelected(int index, bool selected)
     entries[index].selected = selected;
 }
 
-MockClock::MockClock(const QDateTime &start)
-    : m_now(start)
-{
-}
+MockClock::MockClock(const QDateTime &start) : m_now(start) {}
 
 QDateTime MockClock::now() const
 {

@@ -54,7 +54,7 @@ public:
     QStringList errorReports;
     QStringList inputPrompts; // prompt of each input box shown
     QStringList inputTexts;   // pre-filled text of each input box shown
-    QStringList events;       // "status:..", "caption:..", "lock:on", "pump", "info", "ask", "foreground", ...
+    QStringList events; // "status:..", "caption:..", "lock:on", "pump", "info", "ask", "foreground", ...
 
     // Script
     QList<Answer> answers;                      // read-only question answers; Yes when empty

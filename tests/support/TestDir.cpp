@@ -10,8 +10,7 @@
 
 namespace Vacuola::Test {
 
-TestDir::TestDir()
-    : QTemporaryDir(QDir::tempPath() + QStringLiteral("/vacuola-test-XXXXXX"))
+TestDir::TestDir() : QTemporaryDir(QDir::tempPath() + QStringLiteral("/vacuola-test-XXXXXX"))
 {
     if (!isValid())
         qFatal("cannot create a scratch folder: %s", qPrintable(errorString()));

@@ -16,7 +16,8 @@ public:
     QString absolute(const QString &relative = QString()) const;
     /** Creates the folder and its parents; returns its absolute path. */
     QString createDir(const QString &relative) const;
-    /** Creates a file (and its parent folders) with the given bytes; sets the modification time when valid. */
+    /** Creates a file (and its parent folders) with the given bytes; sets the modification time when valid.
+     */
     QString createFile(const QString &relative, const QByteArray &content = QByteArray(),
                        const QDateTime &mtime = QDateTime()) const;
     /** Creates a symbolic link at `relative` pointing to `target`. */

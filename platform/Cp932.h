@@ -5,7 +5,11 @@
 
 namespace Vacuola::Cp932 {
 
-/** True when every character of the text has a code page 932 form and none is a control character. */
+/**
+ * True when the text can be stored in code page 932 and read back unchanged:
+ * every character has a form of its own, and none is a control character
+ * (C0, DEL or C1).
+ */
 bool canStore(QStringView text);
 
 /**

@@ -21,15 +21,6 @@ QString correctionPrompt()
            ManagementFileRegister::invalidChars() + QStringLiteral("\r訂正して下さい");
 }
 
-bool hasControlCharacter(const QString &text)
-{
-    for (const QChar c : text) {
-        if (c.category() == QChar::Other_Control)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 ManagementFileRegister::ManagementFileRegister(ManagementFileList &list, WindowServices &window)
@@ -49,7 +40,7 @@ QStringList ManagementFileRegister::presetSet()
 
 bool ManagementFileRegister::isStorableName(const QString &name)
 {
-    return !hasControlCharacter(name) && Cp932::canStore(name);
+    return Cp932::canStore(name);
 }
 
 bool ManagementFileRegister::isValidTypedName(const QString &name)

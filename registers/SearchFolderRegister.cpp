@@ -25,10 +25,6 @@ bool SearchFolderRegister::isRegistrable(const QString &path) const
     if (!path.startsWith(u'/') || path.startsWith(QStringLiteral("//")))
         return false;
     // The settings file must be able to carry the path unchanged.
-    for (const QChar c : path) {
-        if (c.category() == QChar::Other_Control)
-            return false;
-    }
     if (!Cp932::canStore(path))
         return false;
     return m_fileSystem.folderExists(path) && !m_fileSystem.isMountRoot(path) &&

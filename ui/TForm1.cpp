@@ -3,7 +3,6 @@
 #include "engine/IoError.h"
 #include "engine/SweepEngine.h"
 #include "platform/Clock.h"
-#include "platform/Cp932.h"
 #include "platform/FileSystem.h"
 #include "platform/TextEditor.h"
 #include "registers/ManagementFileRegister.h"
@@ -588,9 +587,9 @@ bool TForm1::AppMessage(QObject *target, QEvent *event)
     if (m_fileSystem->folderExists(path)) {
         m_searchRegister->AddSearchFolder(path);
     } else {
+        // AddIgnoreFile refuses a name the settings file could not carry unchanged.
         const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).toLower();
-        // A name the settings file could not carry unchanged is refused rather than altered.
-        if (name.isEmpty() || !Cp932::canStore(name))
+        if (name.isEmpty())
             setStatusText(QStringLiteral("処理できないファイル名です ") + name);
         else
             m_ignoreRegister->AddIgnoreFile(name);

@@ -59,9 +59,10 @@ Converter &decoder()
     return converter;
 }
 
+// C0, DEL and C1: every character of the Unicode control category.
 bool isControl(char32_t c)
 {
-    return c < 0x20 || c == 0x7F;
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
 bool isLeadByte(unsigned char b)

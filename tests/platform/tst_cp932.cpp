@@ -75,6 +75,7 @@ void TestCp932::canStore_data()
     QTest::newRow("tab") << QStringLiteral("a\tb") << false;
     QTest::newRow("line feed") << QStringLiteral("a\nb") << false;
     QTest::newRow("delete") << QStringLiteral("a\u007fb") << false;
+    QTest::newRow("C1 control (next line)") << QStringLiteral("a\u0085b") << false;
     QTest::newRow("empty") << QString() << true;
 }
 

@@ -106,11 +106,8 @@ void SearchFolderRegister::DelFolderExecute()
     const int selected = m_list.selectedIndex();
     if (selected <= 0)
         return;
-    m_list.remove(selected);
-    m_list.select(0);
-    m_list.setHint(m_list.text(0));
+    removeAndSelectPlaceholder(selected);
     m_window.setStartEnabled(false);
-    updateDelFolder();
 }
 
 void SearchFolderRegister::SearchDirSelect(int index)
@@ -143,13 +140,18 @@ void SearchFolderRegister::dropVanishedFolder(const QString &sweptPath)
     // folder's own entry wherever it stands now, if it is still registered.
     for (int i = 1; i < m_list.count(); ++i) {
         if (m_list.text(i) == sweptPath) {
-            m_list.remove(i);
-            m_list.select(0);
-            m_list.setHint(m_list.text(0));
-            updateDelFolder();
+            removeAndSelectPlaceholder(i);
             return;
         }
     }
+}
+
+void SearchFolderRegister::removeAndSelectPlaceholder(int index)
+{
+    m_list.remove(index);
+    m_list.select(0);
+    m_list.setHint(m_list.text(0));
+    updateDelFolder();
 }
 
 void SearchFolderRegister::updateDelFolder()

@@ -51,6 +51,9 @@ public:
     QStringList folders() const;            // entries 1 onwards
 
 private:
+    /** Deletes a folder entry, selects the placeholder with its text as the hint, and updates DelFolder. */
+    void removeAndSelectPlaceholder(int index);
+
     SearchFolderList &m_list;
     WindowServices &m_window;
     FileSystem &m_fileSystem;

@@ -64,6 +64,14 @@ QFont windowFont(int pixelSize, bool bold = false)
     return font;
 }
 
+void fillBackground(QWidget *widget, const QColor &colour)
+{
+    widget->setAutoFillBackground(true);
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+}
+
 QString withoutTrailingSlash(QString path)
 {
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
@@ -205,10 +213,7 @@ void TForm1::buildControls()
 
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("Client"));
-    m_client->setAutoFillBackground(true);
-    QPalette clientPalette = m_client->palette();
-    clientPalette.setColor(QPalette::Window, Teal);
-    m_client->setPalette(clientPalette);
+    fillBackground(m_client, Teal);
     m_client->installEventFilter(this);
     setCentralWidget(m_client);
 
@@ -282,10 +287,7 @@ void TForm1::buildControls()
 
     m_status = new QStatusBar(this);
     m_status->setObjectName(QStringLiteral("Status"));
-    m_status->setAutoFillBackground(true);
-    QPalette statusPalette = m_status->palette();
-    statusPalette.setColor(QPalette::Window, MoneyGreen);
-    m_status->setPalette(statusPalette);
+    fillBackground(m_status, MoneyGreen);
     m_status->setFixedHeight(scaled(DesignStatusHeight));
     m_statusLabel = new QLabel(m_status);
     m_statusLabel->setObjectName(QStringLiteral("StatusText"));

@@ -7,8 +7,8 @@ on identical trees.
 Builds one tree (bench/make_tree.py), copies it once per contender and round, runs
 each contender on its own copy, checks that all leave exactly the same folders,
 and prints the times, their ratios, the peak resident memory, and the time a stop
-chosen in the window takes to take effect. The window runs under xvfb-run and is
-driven by keyboard (bench/window_bench.py); it is left out when xvfb-run or xdotool
+chosen in the window takes to take effect. The window runs on an Xvfb server and is
+driven by keyboard (bench/window_bench.py); it is left out when Xvfb or xdotool
 is missing. The figures end with a block that can be pasted into the README.
 """
 import argparse
@@ -51,11 +51,12 @@ def folders_left(root):
 
 
 def run_window(build, mode, tree):
-    """One run of window_bench.py under its own xvfb-run; returns its JSON result."""
-    cmd = [*xsession.xvfb_run(), sys.executable, os.path.join(HERE, "window_bench.py"),
+    """One run of window_bench.py on an X server of its own; returns its JSON result."""
+    cmd = [sys.executable, os.path.join(HERE, "window_bench.py"),
            mode, tree, "--program", os.path.join(build, "vacuola"), "--help-file",
            os.path.join(build, "vacuola.hlp")]
-    proc = subprocess.run(cmd, stdout=subprocess.PIPE, text=True)
+    with xsession.XServer():
+        proc = subprocess.run(cmd, stdout=subprocess.PIPE, text=True)
     if proc.returncode != 0:
         sys.exit("failed: %s" % " ".join(cmd))
     return json.loads(proc.stdout.strip().splitlines()[-1])

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Times the real window on an X display (run it under xvfb-run; run_bench.py does).
+"""Times the real window on an X display (run_bench.py starts an Xvfb server for it).
 
     window_bench.py sweep --program EXE --help-file HLP TREE
     window_bench.py stop  --program EXE --help-file HLP TREE [--after S]

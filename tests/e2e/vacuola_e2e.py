@@ -4,8 +4,8 @@ real keyboard and mouse input on an X server.
 
     vacuola_e2e.py --program EXE --help-file HLP SCENARIO
 
-Outside an X session made for the purpose, the script runs itself again under
-`xvfb-run`. It exits 77 (skipped) when xvfb-run or xdotool is missing.
+Each scenario starts an Xvfb server of its own. The script exits 77 (skipped) when
+Xvfb or xdotool is missing.
 """
 import argparse
 import os
@@ -353,34 +353,20 @@ SCENARIOS = {
 }
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--program", required=True)
-    ap.add_argument("--help-file", required=True)
-    ap.add_argument("scenario", choices=sorted(SCENARIOS))
-    args = ap.parse_args()
-
-    if os.environ.get("VACUOLA_E2E_DISPLAY") != os.environ.get("DISPLAY", "-"):
-        missing = xs.tools_missing()
-        if missing:
-            print("skipped: %s not installed" % ", ".join(missing))
-            return SKIP
-        # A display of our own, so that nothing else on it takes the focus or the keys.
-        script = "export VACUOLA_E2E_DISPLAY=\"$DISPLAY\"; exec \"$0\" \"$@\""
-        os.execvp("xvfb-run", [*xs.xvfb_run(), "sh", "-c", script, sys.executable,
-                               os.path.abspath(__file__), *sys.argv[1:]])
-
+def run_scenario(args, server):
+    """Runs one scenario in a scratch folder; prints why it failed and returns False."""
     work = tempfile.mkdtemp(prefix="vacuola-e2e-")
     try:
         SCENARIOS[args.scenario](args, work)
+        return True
     except Failure as e:
         print("FAIL %s: %s" % (args.scenario, e))
-        for name in ("stderr.txt",):
-            for path, _, files in os.walk(work):
-                if name in files:
-                    with open(os.path.join(path, name), errors="replace") as f:
-                        sys.stdout.write(f.read())
-        return 1
+        print(server.state())
+        for path, _, files in os.walk(work):
+            if "stderr.txt" in files:
+                with open(os.path.join(path, "stderr.txt"), errors="replace") as f:
+                    sys.stdout.write(f.read())
+        return False
     finally:
         # Clean up also after a failure: a program left running and every scratch folder.
         for path, dirs, _ in os.walk(work):
@@ -393,6 +379,28 @@ def main():
                 proc.kill()
                 proc.wait()
         shutil.rmtree(work, ignore_errors=True)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--program", required=True)
+    ap.add_argument("--help-file", required=True)
+    ap.add_argument("scenario", choices=sorted(SCENARIOS))
+    args = ap.parse_args()
+
+    missing = xs.tools_missing()
+    if missing:
+        print("skipped: %s not installed" % ", ".join(missing))
+        return SKIP
+
+    # A display of our own, so that nothing else on it takes the focus or the keys.
+    try:
+        with xs.XServer() as server:
+            if not run_scenario(args, server):
+                return 1
+    except Failure as e:
+        print("FAIL %s: %s" % (args.scenario, e))
+        return 1
     print("PASS %s" % args.scenario)
     return 0
 

@@ -1,29 +1,21 @@
 """Drives the real Vacuola window on an X display with xdotool, as a user would.
 
 Used by the end-to-end tests and by the benchmark. Everything here expects to run
-inside an X session without a window manager (xvfb-run): a window is focused with
+inside an X server without a window manager (XServer below): a window is focused with
 `xdotool windowfocus --sync` and keys are then sent to the focused window, since Qt
 ignores synthetic events addressed to a window.
 """
 import codecs
 import os
-import random
+import select
 import shutil
+import struct
 import subprocess
 import tempfile
 import time
 
-XVFB_SCREEN = "-screen 0 1024x768x24"
-
-
-def xvfb_run():
-    """The xvfb-run command line for a server of our own.
-
-    Two xvfb-run -a started at the same moment can pick the same free display
-    number; the loser's clients then talk to the other server and are refused.
-    Starting the search at a random number keeps concurrent runs apart.
-    """
-    return ["xvfb-run", "-a", "-n", str(random.randint(100, 30000)), "-s", XVFB_SCREEN]
+XVFB_SCREEN = ["-screen", "0", "1024x768x24"]
+FAMILY_WILD = 0xFFFF
 MAIN_TITLE = "Vacuola V1.13A"
 CURRENT_VERSION = "Vacuola V1.13A"
 
@@ -34,7 +26,124 @@ class Failure(Exception):
 
 def tools_missing():
     """Names of the programs that the X tests need and that are not installed."""
-    return [t for t in ("xvfb-run", "xdotool") if shutil.which(t) is None]
+    return [t for t in ("Xvfb", "xdotool") if shutil.which(t) is None]
+
+
+def write_cookie(path):
+    """An authority file with one fresh MIT-MAGIC-COOKIE-1 for any display number.
+
+    Each field is a big-endian 16-bit length and its bytes. The wildcard family with
+    empty address and number matches whatever display the server picks; the server
+    itself loads every cookie in the file regardless of those fields.
+    """
+    def field(data):
+        return struct.pack(">H", len(data)) + data
+
+    with open(path, "wb") as f:
+        f.write(struct.pack(">H", FAMILY_WILD) + field(b"") + field(b"") + field(b"MIT-MAGIC-COOKIE-1")
+                + field(os.urandom(16)))
+    os.chmod(path, 0o600)
+
+
+class XServer:
+    """An Xvfb server of our own while a with block runs; DISPLAY and XAUTHORITY point
+    to it meanwhile, for xdotool and for the programs started.
+
+    Xvfb picks a free display number itself (-displayfd) and reports it once it accepts
+    connections, so two servers started together never share a number, even when a
+    number is taken only by another server's abstract socket. The cookie of our own
+    means that a client which reached some other server is refused instead of driving
+    the wrong windows. Without -noreset the server would reset whenever its last client
+    goes, as after the readiness check or between two runs of the program, and a
+    client that connects during the reset is refused. Xvfb's own messages are kept
+    for the failure report.
+    """
+
+    def __init__(self, timeout=20):
+        self.folder = tempfile.mkdtemp(prefix="vacuola-x-")
+        self.timeout = timeout
+        self.proc = None
+        self.display = None
+        self.saved = {}
+
+    def messages(self):
+        try:
+            with open(os.path.join(self.folder, "xvfb.txt"), errors="replace") as f:
+                return f.read()
+        except OSError:
+            return ""
+
+    def state(self):
+        """One line on the server for a failure report."""
+        if self.proc is None or self.proc.poll() is None:
+            return "Xvfb on %s is running" % self.display
+        return "Xvfb on %s has ended with exit code %d:\n%s" % (self.display, self.proc.returncode, self.messages())
+
+    def __enter__(self):
+        try:
+            self._start()
+        except BaseException:
+            self._stop()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self._stop()
+        return False
+
+    def _start(self):
+        auth = os.path.join(self.folder, "Xauthority")
+        write_cookie(auth)
+        read_end, write_end = os.pipe()
+        try:
+            with open(os.path.join(self.folder, "xvfb.txt"), "wb") as err:
+                self.proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), *XVFB_SCREEN, "-nolisten", "tcp", "-noreset",
+                                              "-auth", auth], pass_fds=(write_end,), stdin=subprocess.DEVNULL,
+                                             stdout=subprocess.DEVNULL, stderr=err)
+        finally:
+            os.close(write_end)
+        try:
+            number = self._read_display_number(read_end)
+        finally:
+            os.close(read_end)
+        if not number:
+            raise Failure("Xvfb did not start:\n%s" % self.messages())
+        self.display = ":" + number
+        for name, value in (("DISPLAY", self.display), ("XAUTHORITY", auth)):
+            self.saved[name] = os.environ.get(name)
+            os.environ[name] = value
+        rc, out = xdotool("getdisplaygeometry")
+        if rc != 0:
+            raise Failure("the X server on %s does not answer: %s\n%s" % (self.display, out, self.state()))
+
+    def _read_display_number(self, fd):
+        data = b""
+        deadline = time.monotonic() + self.timeout
+        while not data.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                break
+            chunk = os.read(fd, 64)
+            if not chunk:
+                break
+            data += chunk
+        return data.decode("ascii", "replace").strip()
+
+    def _stop(self):
+        for name, value in self.saved.items():
+            if value is None:
+                os.environ.pop(name, None)
+            else:
+                os.environ[name] = value
+        self.saved = {}
+        if self.proc is not None and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        shutil.rmtree(self.folder, ignore_errors=True)
 
 
 def xdotool(*args, timeout=10):
@@ -175,7 +284,12 @@ class Program:
             time.sleep(0.02)
 
     def main_window(self, timeout=15):
-        return wait_window(MAIN_TITLE, timeout)
+        def shown():
+            if self.proc.poll() is not None:
+                raise Failure("the program ended with exit code %d before its window appeared" % self.proc.returncode)
+            return (visible_windows(MAIN_TITLE) or [None])[0]
+
+        return wait_until(shown, timeout, "window %r" % MAIN_TITLE)
 
     def close(self):
         if self.proc is not None and self.proc.poll() is None:

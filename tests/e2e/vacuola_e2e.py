@@ -128,7 +128,7 @@ def close_window(program, window):
 def scenario_first_start(args, work):
     program = xs.Program(args.program, args.help_file, parent=work)
     program.start()
-    notes = xs.wait_window("Vacuola")
+    notes = program.wait_window("Vacuola")
     xs.focus(notes)
     xs.keys("Return")
     xs.wait_no_window("Vacuola")
@@ -202,7 +202,7 @@ def scenario_readonly(args, work):
         program.start(root)
         window = program.main_window()
         start_sweep(window)
-        question = xs.wait_window("警告")
+        question = program.wait_window("警告")
         expect(not os.path.exists(program.log_path()), "the log was written before the question was answered")
         xs.focus(question)
         xs.keys("alt+n")

@@ -74,7 +74,7 @@ class XServer:
             return ""
 
     def state(self):
-        """One line on the server for a failure report."""
+        """What became of the server, for a failure report."""
         if self.proc is None or self.proc.poll() is None:
             return "Xvfb on %s is running" % self.display
         return "Xvfb on %s has ended with exit code %d:\n%s" % (self.display, self.proc.returncode, self.messages())
@@ -97,8 +97,9 @@ class XServer:
         read_end, write_end = os.pipe()
         try:
             with open(os.path.join(self.folder, "xvfb.txt"), "wb") as err:
-                self.proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), *XVFB_SCREEN, "-nolisten", "tcp", "-noreset",
-                                              "-auth", auth], pass_fds=(write_end,), stdin=subprocess.DEVNULL,
+                command = ["Xvfb", "-displayfd", str(write_end), *XVFB_SCREEN, "-nolisten", "tcp", "-noreset",
+                           "-auth", auth]
+                self.proc = subprocess.Popen(command, pass_fds=(write_end,), stdin=subprocess.DEVNULL,
                                              stdout=subprocess.DEVNULL, stderr=err)
         finally:
             os.close(write_end)
@@ -170,8 +171,15 @@ def visible_windows(title):
     return out.split() if rc == 0 and out else []
 
 
-def wait_window(title, timeout=15):
-    return wait_until(lambda: (visible_windows(title) or [None])[0], timeout, "window %r" % title)
+def wait_window(title, timeout=15, proc=None):
+    """Id of the first mapped window named title; fails at once when proc, the program
+    that is to show it, has ended."""
+    def shown():
+        if proc is not None and proc.poll() is not None:
+            raise Failure("the program ended with exit code %d before window %r appeared" % (proc.returncode, title))
+        return (visible_windows(title) or [None])[0]
+
+    return wait_until(shown, timeout, "window %r" % title)
 
 
 def wait_no_window(title, timeout=15):
@@ -283,13 +291,11 @@ class Program:
                 raise Failure("the program did not end within %d s" % timeout)
             time.sleep(0.02)
 
-    def main_window(self, timeout=15):
-        def shown():
-            if self.proc.poll() is not None:
-                raise Failure("the program ended with exit code %d before its window appeared" % self.proc.returncode)
-            return (visible_windows(MAIN_TITLE) or [None])[0]
+    def wait_window(self, title, timeout=15):
+        return wait_window(title, timeout, self.proc)
 
-        return wait_until(shown, timeout, "window %r" % MAIN_TITLE)
+    def main_window(self, timeout=15):
+        return self.wait_window(MAIN_TITLE, timeout)
 
     def close(self):
         if self.proc is not None and self.proc.poll() is None:

@@ -1,9 +1,9 @@
 #include "platform/Cp932.h"
 
+#include "platform/posix/Converter.h"
+
 #include <cerrno>
 #include <cwchar>
-
-#include <iconv.h>
 
 namespace Vacuola::Cp932 {
 
@@ -11,41 +11,8 @@ namespace {
 
 constexpr char32_t Replacement = 0xFFFD;
 
-// One conversion descriptor per direction and thread, opened on first use:
-// opening one loads the converter module, far too slow for every log line.
-class Converter final
-{
-    Q_DISABLE_COPY_MOVE(Converter)
-
-public:
-    Converter(const char *to, const char *from);
-    ~Converter();
-
-    bool valid() const;
-    /** Restarts the conversion state and converts; returns iconv's answer with errno. */
-    size_t convert(char **in, size_t *inLeft, char **out, size_t *outLeft);
-
-private:
-    iconv_t m_cd;
-};
-
-Converter::Converter(const char *to, const char *from) : m_cd(::iconv_open(to, from)) {}
-
-Converter::~Converter()
-{
-    if (valid())
-        ::iconv_close(m_cd);
-}
-
-bool Converter::valid() const
-{
-    return m_cd != reinterpret_cast<iconv_t>(-1);
-}
-
-size_t Converter::convert(char **in, size_t *inLeft, char **out, size_t *outLeft)
-{
-    return ::iconv(m_cd, in, inLeft, out, outLeft);
-}
+// One conversion descriptor per direction and thread, opened on first use.
+using Posix::Converter;
 
 Converter &encoder()
 {

@@ -1,5 +1,5 @@
 // Fuzz entry point for the profile reader and the code page 932 decoder. Built
-// with libFuzzer by run_fuzz.sh, and with the normal compiler as a replay of
+// with libFuzzer (VACUOLA_FUZZ, run by run_fuzz.sh), and with the normal compiler as a replay of
 // the seed corpus (replay_main.cpp).
 
 #include "platform/Cp932.h"

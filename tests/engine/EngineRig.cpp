@@ -3,7 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/Cp932.h"
 
-#include <QFile>
+#include "tests/support/TestHelpers.h"
 
 namespace Vacuola::Test {
 
@@ -67,15 +67,17 @@ void EngineRig::sweep()
 
 QByteArray EngineRig::logBytes(const QDate &day) const
 {
-    QFile file(engine.logFilePath(QDateTime(day, QTime(12, 0))));
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
+    return readTestFile(engine.logFilePath(QDateTime(day, QTime(12, 0))));
 }
 
 QString EngineRig::logText(const QDate &day) const
 {
     return Cp932::decode(logBytes(day));
+}
+
+LogBlock EngineRig::logBlock(const QDate &day) const
+{
+    return parseLogBlock(logText(day).split(QStringLiteral("\r\n")));
 }
 
 } // namespace Vacuola::Test

@@ -4,6 +4,7 @@
 #include "registers/SearchFolderRegister.h"
 #include "tests/support/FakeWindow.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/LogBlock.h"
 #include "tests/support/TestDir.h"
 
 #include <QByteArray>
@@ -56,6 +57,8 @@ public:
     QByteArray logBytes(const QDate &day) const;
     /** The log file of a day decoded from code page 932. */
     QString logText(const QDate &day) const;
+    /** The first block of the log file of a day. */
+    LogBlock logBlock(const QDate &day) const;
 };
 
 } // namespace Vacuola::Test

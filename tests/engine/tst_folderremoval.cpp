@@ -1,4 +1,5 @@
 #include "tests/engine/EngineRig.h"
+#include "tests/support/TestHelpers.h"
 
 #include "platform/FileSystem.h"
 
@@ -10,13 +11,10 @@ namespace Vacuola::Test {
 
 namespace {
 
-// The folder lines of the last sweep (the log block without its header and footer).
+// The folder lines of the last sweep.
 QStringList folderLines(const SweepEngine &engine)
 {
-    const QStringList &log = engine.logList();
-    if (log.size() < 8)
-        return log;
-    return log.mid(6, log.size() - 8);
+    return parseLogBlock(engine.logList()).folders;
 }
 
 QString detail(int error)
@@ -63,7 +61,7 @@ private slots:
 
 void FolderRemovalTest::init()
 {
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    useJapaneseLocale();
 }
 
 void FolderRemovalTest::readOnlyAnswers_data()
@@ -89,16 +87,16 @@ void FolderRemovalTest::readOnlyAnswers()
 
     EngineRig rig;
     rig.window.setMarked(OptionMark::DisableReadOnly, disableReadOnly);
-    rig.window.answers = {answer};
+    rig.window.setNextAnswer(answer);
     rig.area.createDir(QStringLiteral("root/ro"));
     rig.area.setReadOnly(QStringLiteral("root/ro"), true);
     rig.sweep();
 
     const QString path = rig.at(QStringLiteral("ro"));
     if (disableReadOnly) {
-        QVERIFY(rig.window.warnings.isEmpty());
+        QVERIFY(rig.window.questions.isEmpty());
     } else {
-        QCOMPARE(rig.window.warnings,
+        QCOMPARE(rig.window.questions,
                  QStringList{QStringLiteral("読取専用属性の付いたフォルダを検出しました\r\r") + path +
                              QStringLiteral("\r属性を解除して削除しますか？")});
     }
@@ -135,9 +133,10 @@ void FolderRemovalTest::unreadableAttributes()
     rig.area.createFile(QStringLiteral("root/keep"));
     const QString path = rig.at(QStringLiteral("a"));
     rig.fs.fail(FsOp::FolderReadOnly, path, EIO);
+    rig.window.setNextAnswer(Answer::Yes);
     rig.sweep();
 
-    QCOMPARE(rig.window.warnings.size(), disableReadOnly ? 0 : 1);
+    QCOMPARE(rig.window.questions.size(), disableReadOnly ? 0 : 1);
     QCOMPARE(
         rig.window.informations,
         QStringList{QStringLiteral("フォルダの属性を変更しようとしましたが、エラーが発生しました\r\r\n") +
@@ -158,6 +157,7 @@ void FolderRemovalTest::clearingFails()
     rig.area.createFile(QStringLiteral("root/keep"));
     rig.area.setReadOnly(QStringLiteral("root/a"), true);
     rig.fs.fail(FsOp::ClearReadOnly, rig.at(QStringLiteral("a")), EPERM);
+    rig.window.setNextAnswer(Answer::Yes);
     rig.sweep();
     QCOMPARE(folderLines(rig.engine),
              QStringList{rig.at(QStringLiteral("a")) + QStringLiteral(" ◆ 属性変更エラー：(") +
@@ -199,6 +199,7 @@ void FolderRemovalTest::deletedIndexesInSuffix()
         rig.area.createFile(QStringLiteral("root/f/") + name);
     if (readOnly)
         rig.area.setReadOnly(QStringLiteral("root/f"), true);
+    rig.window.setNextAnswer(Answer::Yes);
     rig.sweep();
 
     if (suffix == QLatin1String("keeps")) {
@@ -314,8 +315,9 @@ void FolderRemovalTest::uncheckedDuringSweepAppliesToNextFolder()
     rig.checkNames({QStringLiteral("thumbs.db")});
     rig.area.createFile(QStringLiteral("root/f/thumbs.db"));
     rig.area.createFile(QStringLiteral("root/keep"));
-    rig.window.onPump = [&](int pump) {
-        if (pump == 1)
+    // Unchecked before f is listed.
+    rig.window.onPump = [&] {
+        if (!rig.window.statusHistory.contains(rig.at(QStringLiteral("f"))))
             rig.files.setChecked(0, false);
     };
     rig.sweep();
@@ -360,7 +362,7 @@ void FolderRemovalTest::fileCreatedAfterListing()
     rig.area.createFile(QStringLiteral("root/f/thumbs.db"));
     rig.area.createFile(QStringLiteral("root/keep"));
     bool created = false;
-    rig.window.onPump = [&](int) {
+    rig.window.onPump = [&] {
         // The pump between the management files and the folder itself.
         if (!created && rig.area.exists(QStringLiteral("root/f")) &&
             !rig.area.exists(QStringLiteral("root/f/thumbs.db"))) {
@@ -388,11 +390,12 @@ void FolderRemovalTest::managementFileCreatedDuringQuestion()
     rig.area.createDir(QStringLiteral("root/ro"));
     rig.area.setReadOnly(QStringLiteral("root/ro"), true);
     rig.area.createFile(QStringLiteral("root/keep"));
-    rig.window.onAsk = [&] {
+    rig.window.whileOpen = [&] {
         rig.area.createFile(QStringLiteral("root/ro/Thumbs.db"));
     };
+    rig.window.setNextAnswer(Answer::Yes);
     rig.sweep();
-    QCOMPARE(rig.window.warnings.size(), 1);
+    QCOMPARE(rig.window.questions.size(), 1);
     QCOMPARE(folderLines(rig.engine), QStringList{rig.at(QStringLiteral("ro")) + QStringLiteral(" - R,") +
                                                   QString::number(rig.indexOf(QStringLiteral("thumbs.db")))});
     QCOMPARE(rig.rootTree(), QStringList{QStringLiteral("keep")});
@@ -408,10 +411,11 @@ void FolderRemovalTest::readOnlyFolderInTheSecondPhase()
     rig.area.createFile(QStringLiteral("root/ro/thumbs.db"));
     rig.area.setReadOnly(QStringLiteral("root/ro"), true);
     rig.area.createFile(QStringLiteral("root/keep"));
+    rig.window.setNextAnswer(Answer::Yes);
     rig.sweep();
     const QString index = QString::number(rig.indexOf(QStringLiteral("thumbs.db")));
-    QCOMPARE(rig.window.warnings.size(), 1);
-    QVERIFY(rig.window.warnings.first().contains(rig.at(QStringLiteral("ro"))));
+    QCOMPARE(rig.window.questions.size(), 1);
+    QVERIFY(rig.window.questions.first().contains(rig.at(QStringLiteral("ro"))));
     QCOMPARE(folderLines(rig.engine),
              (QStringList{rig.at(QStringLiteral("ro")) + QStringLiteral(" - R,") + index,
                           rig.at(QStringLiteral("ro/sub")) + QStringLiteral(" - ") + index}));

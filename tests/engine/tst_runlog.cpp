@@ -1,6 +1,7 @@
 #include "tests/engine/EngineRig.h"
 
 #include "platform/Cp932.h"
+#include "tests/support/TestHelpers.h"
 
 #include <QtTest>
 
@@ -62,7 +63,7 @@ private slots:
 void RunLogTest::init()
 {
     // The user's short date and long time forms: Japanese ones here.
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    useJapaneseLocale();
 }
 
 void RunLogTest::blockLayout()
@@ -121,10 +122,11 @@ void RunLogTest::legendLine()
     rig.files.add(QStringLiteral("y.db"), checks.at(1));
     rig.files.add(QStringLiteral("z.db"), checks.at(2));
     rig.sweep();
-    const QStringList lines = rig.logText(day1).split(QStringLiteral("\r\n"));
-    QCOMPARE(lines.at(2), QStringLiteral("削除件数 = 1"));
-    QCOMPARE(lines.at(3), QStringLiteral("削除対象管理ファイル"));
-    QCOMPARE(lines.at(4), legend);
+    const QStringList header = rig.logBlock(day1).header;
+    QCOMPARE(header.size(), 5);
+    QCOMPARE(header.at(2), QStringLiteral("削除件数 = 1"));
+    QCOMPARE(header.at(3), QStringLiteral("削除対象管理ファイル"));
+    QCOMPARE(header.at(4), legend);
 }
 
 void RunLogTest::startAtMidnightHasNoTime()
@@ -132,8 +134,8 @@ void RunLogTest::startAtMidnightHasNoTime()
     EngineRig rig;
     rig.clock.set(QDateTime(day1, QTime(0, 0, 0, 500)));
     rig.sweep();
-    const QStringList lines = rig.logText(day1).split(QStringLiteral("\r\n"));
-    QCOMPARE(lines.at(1), QStringLiteral("開始日時 = 2026/12/08\t処理時間 = 0時00分00秒"));
+    QCOMPARE(rig.logBlock(day1).header.value(1),
+             QStringLiteral("開始日時 = 2026/12/08\t処理時間 = 0時00分00秒"));
 }
 
 void RunLogTest::twoSweepsOneDayAppendTwoBlocks()
@@ -160,14 +162,14 @@ void RunLogTest::sweepEndingAfterMidnightWritesNewDay()
 {
     EngineRig rig;
     rig.clock.set(QDateTime(day1, QTime(23, 59, 50)));
-    rig.window.onPump = [&](int pump) {
-        if (pump == 1)
-            rig.clock.set(QDateTime(day2, QTime(0, 0, 20)));
+    // Midnight passes while the sweep runs.
+    rig.window.onPump = [&] {
+        rig.clock.set(QDateTime(day2, QTime(0, 0, 20)));
     };
     rig.sweep();
     QVERIFY(rig.logBytes(day1).isEmpty());
-    const QStringList lines = rig.logText(day2).split(QStringLiteral("\r\n"));
-    QCOMPARE(lines.at(1), QStringLiteral("開始日時 = 2026/12/08 23時59分50秒\t処理時間 = 0時00分30秒"));
+    QCOMPARE(rig.logBlock(day2).header.value(1),
+             QStringLiteral("開始日時 = 2026/12/08 23時59分50秒\t処理時間 = 0時00分30秒"));
 }
 
 void RunLogTest::linesGatheredBeforeLog0AreWritten()
@@ -176,7 +178,7 @@ void RunLogTest::linesGatheredBeforeLog0AreWritten()
     rig.area.createDir(QStringLiteral("root/a"));
     rig.area.createDir(QStringLiteral("root/b"));
     rig.area.createFile(QStringLiteral("root/keep"));
-    rig.window.onPump = [&](int) {
+    rig.window.onPump = [&] {
         if (rig.engine.delCount() == 1)
             rig.window.setMarked(OptionMark::Log0, true);
     };

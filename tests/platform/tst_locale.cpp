@@ -1,4 +1,5 @@
 #include "platform/Locale.h"
+#include "tests/support/TestHelpers.h"
 
 #include <QLocale>
 #include <QTest>
@@ -64,7 +65,7 @@ void TestLocale::forms()
 
 void TestLocale::elapsedDropsDays()
 {
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    useJapaneseLocale();
     const qint64 day = 24LL * 3600 * 1000;
     QCOMPARE(Locale::elapsed(2 * day + 61000), QStringLiteral("0時01分01秒"));
     QCOMPARE(Locale::elapsed(-5000), QStringLiteral("0時00分00秒"));
@@ -82,7 +83,7 @@ void TestLocale::compareIgnoresCaseOnly()
 
 void TestLocale::compareNamesIsTotal()
 {
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    useJapaneseLocale();
     QStringList names{QStringLiteral("thumbs.db"), QStringLiteral("Desktop.ini"), QStringLiteral("Thumbs.db"),
                       QStringLiteral("_catalog.vix"), QStringLiteral("desktop.ini")};
     std::sort(names.begin(), names.end(),
@@ -100,7 +101,7 @@ void TestLocale::compareNamesIsTotal()
 void TestLocale::sortAgreesWithCompare()
 {
     // The log sort goes by collation keys; it must give the order of the comparison.
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    useJapaneseLocale();
     QStringList lines{
         QStringLiteral("/tmp/b/ファイル"), QStringLiteral("/tmp/B2"),  QStringLiteral("/tmp/a b"),
         QStringLiteral("/tmp/Ä"),          QStringLiteral("/tmp/a"),   QStringLiteral("/tmp/表示"),

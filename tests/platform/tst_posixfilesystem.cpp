@@ -1,5 +1,6 @@
 #include "platform/posix/PosixFileSystem.h"
 #include "tests/support/TestDir.h"
+#include "tests/support/TestHelpers.h"
 
 #include <QFile>
 #include <QScopeGuard>
@@ -31,12 +32,6 @@ QMap<QString, EntryKind> listing(SweepTree &tree, const QString &path, int *erro
     if (error != nullptr)
         *error = result;
     return entries;
-}
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -230,7 +225,7 @@ void TestPosixFileSystem::deleteFileOnlyRegularFiles()
              QStringList({QStringLiteral("outside/"), QStringLiteral("outside/target"),
                           QStringLiteral("root/"), QStringLiteral("root/sub/"),
                           QStringLiteral("root/sub/desktop.ini/"), QStringLiteral("root/sub/link")}));
-    QCOMPARE(bytesOf(dir.absolute(QStringLiteral("outside/target"))), QByteArray("keep"));
+    QCOMPARE(readTestFile(dir.absolute(QStringLiteral("outside/target"))), QByteArray("keep"));
 }
 
 void TestPosixFileSystem::removeFolderIsRmdir()
@@ -338,7 +333,7 @@ void TestPosixFileSystem::swappedForLinkNeverRedirects()
     QVERIFY(tree->removeFolder(victim) != 0);
 
     QCOMPARE(dir.tree(), before);
-    QCOMPARE(bytesOf(dir.absolute(QStringLiteral("outside/canary"))), QByteArray("alive"));
+    QCOMPARE(readTestFile(dir.absolute(QStringLiteral("outside/canary"))), QByteArray("alive"));
     struct stat st;
     QCOMPARE(::stat(QFile::encodeName(dir.absolute(QStringLiteral("outside/inner"))).constData(), &st), 0);
     QCOMPARE(st.st_mode & S_IWUSR, 0u);
@@ -454,7 +449,7 @@ void TestPosixFileSystem::mountPointIsNeverEntered()
     QCOMPARE(tree->clearReadOnly(mountPoint), EXDEV);
     QCOMPARE(tree->removeFolder(mountPoint), EBUSY);
     QVERIFY(dir.exists(QStringLiteral("root/mnt/empty")));
-    QCOMPARE(bytesOf(mountPoint + QStringLiteral("/other-fs")), QByteArray("keep"));
+    QCOMPARE(readTestFile(mountPoint + QStringLiteral("/other-fs")), QByteArray("keep"));
 }
 
 void TestPosixFileSystem::unreadableSweptFolderIsStillRemoved()
@@ -539,10 +534,10 @@ void TestPosixFileSystem::appendNeverTruncates()
     FileSystem &fs = systemFileSystem();
     QCOMPARE(fs.appendToFile(path, "second\r\n"), 0);
     QCOMPARE(fs.appendToFile(path, QByteArray()), 0);
-    QCOMPARE(bytesOf(path), QByteArray("first\r\nsecond\r\n"));
+    QCOMPARE(readTestFile(path), QByteArray("first\r\nsecond\r\n"));
     const QString fresh = dir.absolute(QStringLiteral("fresh.log"));
     QCOMPARE(fs.appendToFile(fresh, "one"), 0);
-    QCOMPARE(bytesOf(fresh), QByteArray("one"));
+    QCOMPARE(readTestFile(fresh), QByteArray("one"));
     QCOMPARE(fs.appendToFile(dir.absolute(QStringLiteral("no/such/folder.log")), "x"), ENOENT);
     QCOMPARE(fs.appendToFile(dir.absolute(), "x"), EISDIR);
 }
@@ -554,7 +549,7 @@ void TestPosixFileSystem::replaceFileIsAtomic()
     ::chmod(QFile::encodeName(path).constData(), 0640);
     FileSystem &fs = systemFileSystem();
     QCOMPARE(fs.replaceFile(path, "new content"), 0);
-    QCOMPARE(bytesOf(path), QByteArray("new content"));
+    QCOMPARE(readTestFile(path), QByteArray("new content"));
     QCOMPARE(dir.tree(), QStringList{QStringLiteral("vacuola.ini")});
     struct stat st;
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);

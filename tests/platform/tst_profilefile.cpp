@@ -2,8 +2,8 @@
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "tests/support/TestDir.h"
+#include "tests/support/TestHelpers.h"
 
-#include <QFile>
 #include <QTest>
 
 #include <cerrno>
@@ -305,9 +305,7 @@ void TestProfileFile::diskRoundTrip()
                      QStringLiteral("/写真"));
     QCOMPARE(file.save(systemFileSystem(), path), 0);
 
-    QFile raw(path);
-    QVERIFY(raw.open(QIODevice::ReadOnly));
-    QCOMPARE(raw.readAll(), Cp932::encode(QStringLiteral("[検索フォルダ]\r\n検索フォルダ1=/写真\r\n")));
+    QCOMPARE(readTestFile(path), Cp932::encode(QStringLiteral("[検索フォルダ]\r\n検索フォルダ1=/写真\r\n")));
 
     ProfileFile read;
     QCOMPARE(read.load(systemFileSystem(), path), 0);

@@ -1,7 +1,7 @@
 #include "registers/ManagementFileRegister.h"
 #include "tests/support/FakeWindow.h"
+#include "tests/support/TestHelpers.h"
 
-#include <QLocale>
 #include <QTest>
 
 #include <optional>
@@ -20,14 +20,7 @@ const QString CorrectionPrompt =
 struct Rig
 {
     Rig() : reg(list, window) {}
-    // "name" for a checked entry, "-name" for an unchecked one, in list order.
-    QStringList marked() const
-    {
-        QStringList result;
-        for (const auto &entry : list.entries)
-            result << (entry.checked ? entry.name : u'-' + entry.name);
-        return result;
-    }
+    QStringList marked() const { return marks(list); }
 
     MemoryManagementFileList list;
     FakeWindow window;
@@ -56,7 +49,7 @@ private slots:
 
 void TestManagementFileRegister::initTestCase()
 {
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    useJapaneseLocale();
 }
 
 void TestManagementFileRegister::addKeepsOtherMarks()
@@ -143,7 +136,8 @@ void TestManagementFileRegister::inputLoop()
     Rig rig;
     rig.list.add(QStringLiteral("thumbs.db"), true);
     rig.window.status = QStringLiteral("start");
-    rig.window.inputAnswers = inputs;
+    for (const std::optional<QString> &input : inputs)
+        rig.window.setNextInput(input);
     rig.reg.IgnoreFileAddExecute();
 
     QCOMPARE(rig.reg.names(), expectedNames);
@@ -153,7 +147,7 @@ void TestManagementFileRegister::inputLoop()
         prompts << CorrectionPrompt;
     QCOMPARE(rig.window.inputPrompts, prompts);
     QCOMPARE(rig.window.status, expectedStatus);
-    QVERIFY(rig.window.inputAnswers.isEmpty());
+    QCOMPARE(rig.window.unanswered(), 0);
     for (int i = 0; i < rig.list.count(); ++i)
         QVERIFY(rig.list.isChecked(i));
 }
@@ -161,7 +155,7 @@ void TestManagementFileRegister::inputLoop()
 void TestManagementFileRegister::longInputIsCutToTheBoxLimit()
 {
     Rig rig;
-    rig.window.inputAnswers = {QString(300, u'A')};
+    rig.window.setNextInput(QString(300, u'A'));
     rig.reg.IgnoreFileAddExecute();
     QCOMPARE(rig.reg.names(), QStringList{QString(255, u'a')});
 }

@@ -7,9 +7,9 @@
 #include "tests/support/FakeWindow.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestDir.h"
+#include "tests/support/TestHelpers.h"
 
 #include <QFile>
-#include <QLocale>
 #include <QTest>
 
 #include <cerrno>
@@ -47,15 +47,9 @@ public:
     QStringList calls;
 };
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QByteArray fixture(const QString &name)
 {
-    return readBytes(QStringLiteral(VACUOLA_FIXTURES "/") + name);
+    return readTestFile(QStringLiteral(VACUOLA_FIXTURES "/") + name);
 }
 
 // One run of the program: both registers, the marks, the window and the file.
@@ -79,13 +73,7 @@ struct Run
         return purges;
     }
     void save() { settings.save(folderReg, nameReg, window, screen.current); }
-    QStringList checkedNames() const
-    {
-        QStringList result;
-        for (const auto &entry : names.entries)
-            result << (entry.checked ? entry.name : u'-' + entry.name);
-        return result;
-    }
+    QStringList checkedNames() const { return marks(names); }
 
     static inline const QDateTime Now = QDateTime(QDate(2026, 12, 8), QTime(10, 0));
 
@@ -145,7 +133,7 @@ private slots:
 
 void TestSettingsFile::initTestCase()
 {
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    useJapaneseLocale();
 }
 
 void TestSettingsFile::pathBesideTheExecutable()
@@ -188,7 +176,7 @@ void TestSettingsFile::firstStartThenSecondStart()
         first.save();
     }
     // The example layout, line for line; its example values are this run's, bar the paths.
-    const QByteArray written = readBytes(ini);
+    const QByteArray written = readTestFile(ini);
     QByteArray example = fixture(QStringLiteral("first-save-layout.ini"));
     QCOMPARE(layout(written), layout(example));
     example.replace("D:\\photo", photo.toUtf8());
@@ -210,7 +198,7 @@ void TestSettingsFile::firstStartThenSecondStart()
 
     // Nothing changed, so the second save writes the same bytes.
     second.save();
-    QCOMPARE(readBytes(ini), written);
+    QCOMPARE(readTestFile(ini), written);
 }
 
 void TestSettingsFile::versionRules_data()
@@ -271,7 +259,7 @@ void TestSettingsFile::oldLayoutReadDeletedAndRewritten()
     QVERIFY(!next.settings.versionNotesDue(next.loaded));
     QCOMPARE(next.folders.items, run.folders.items);
     QCOMPARE(next.screen.current, (Placement{40, 50, 300, 400}));
-    QCOMPARE(layout(readBytes(ini)).first(2),
+    QCOMPARE(layout(readTestFile(ini)).first(2),
              QStringList({QStringLiteral("[Vacuola]"), QStringLiteral("Version=")}));
 }
 
@@ -289,10 +277,10 @@ void TestSettingsFile::unreadableFileIsNeitherDeletedNorOverwritten()
     QCOMPARE(run.loaded.readError, EIO);
     QCOMPARE(run.folders.items, QStringList{SearchFolderRegister::placeholder()});
     QVERIFY(!fs.calls.contains(QStringLiteral("DeleteFile ") + ini));
-    QCOMPARE(readBytes(ini), bytes);
+    QCOMPARE(readTestFile(ini), bytes);
 
     QVERIFY_THROWS_EXCEPTION(IoError, run.save());
-    QCOMPARE(readBytes(ini), bytes);
+    QCOMPARE(readTestFile(ini), bytes);
 }
 
 void TestSettingsFile::hexadecimalAndGarbageValues()
@@ -503,7 +491,7 @@ void TestSettingsFile::failedSaveKeepsTheOldFile()
     const QString ini =
         dir.createFile(QStringLiteral("vacuola.ini"),
                        fixture(QStringLiteral("first-save-layout.ini")) + "[other]\r\nkeep=me\r\n");
-    const QByteArray before = readBytes(ini);
+    const QByteArray before = readTestFile(ini);
 
     Run run(ini, fs);
     run.start();
@@ -516,7 +504,7 @@ void TestSettingsFile::failedSaveKeepsTheOldFile()
         QCOMPARE(failure.text(), ini + QStringLiteral(" に書き込めません"));
         QCOMPARE(failure.number(), number);
     }
-    QCOMPARE(readBytes(ini), before);
+    QCOMPARE(readTestFile(ini), before);
     // No temporary file is left beside it.
     QCOMPARE(dir.tree(), QStringList{QStringLiteral("vacuola.ini")});
 }

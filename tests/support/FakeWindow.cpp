@@ -49,10 +49,9 @@ void FakeWindow::setRunLock(bool on)
 
 void FakeWindow::processMessages()
 {
-    ++pumps;
     events << QStringLiteral("pump");
     if (onPump)
-        onPump(pumps);
+        onPump();
 }
 
 bool FakeWindow::isMarked(OptionMark mark) const
@@ -73,30 +72,21 @@ void FakeWindow::setMarked(OptionMark mark, bool marked)
 
 void FakeWindow::showInformation(const QString &text)
 {
-    informations << text;
     events << QStringLiteral("info");
+    showInformationBox(text);
 }
 
 Answer FakeWindow::askWarning(const QString &text)
 {
-    warnings << text;
     events << QStringLiteral("ask");
-    if (onAsk)
-        onAsk();
-    return answers.isEmpty() ? Answer::Yes : answers.takeFirst();
+    return askQuestion(text);
 }
 
 bool FakeWindow::inputBox(const QString &title, const QString &prompt, QString &text)
 {
     Q_UNUSED(title);
-    inputPrompts << prompt;
-    inputTexts << text;
     events << QStringLiteral("input");
-    const std::optional<QString> answer = inputAnswers.isEmpty() ? std::nullopt : inputAnswers.takeFirst();
-    if (!answer)
-        return false;
-    text = answer->left(255);
-    return true;
+    return askInput(prompt, text);
 }
 
 void FakeWindow::bringToForeground()
@@ -107,8 +97,8 @@ void FakeWindow::bringToForeground()
 
 void FakeWindow::showErrorReport(const QString &text)
 {
-    errorReports << text;
     events << QStringLiteral("error");
+    showErrorBox(text);
 }
 
 int MemorySearchFolderList::count() const

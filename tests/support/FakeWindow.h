@@ -4,6 +4,7 @@
 #include "engine/WindowServices.h"
 #include "platform/Clock.h"
 #include "platform/TextEditor.h"
+#include "tests/support/DialogScript.h"
 
 #include <QDateTime>
 #include <QList>
@@ -11,18 +12,18 @@
 #include <QStringList>
 
 #include <functional>
-#include <optional>
 
 namespace Vacuola::Test {
 
 /**
  * Window services in memory. Records every text and box, answers questions and
- * input boxes from a script, and lets a test act inside each message pump.
+ * input boxes from the dialog script, and lets a test act inside each message pump.
  */
-class FakeWindow final : public WindowServices
+class FakeWindow final : public WindowServices, public DialogScript
 {
 public:
     FakeWindow();
+    Q_DISABLE_COPY_MOVE(FakeWindow)
 
     void setStatusText(const QString &text) override;
     void setRemovalCounter(const QString &text) override;
@@ -47,20 +48,11 @@ public:
     bool startEnabled = false;
     bool delFolderEnabled = false;
     bool runLock = false;
-    int pumps = 0;
     int foregrounds = 0;
-    QStringList informations;
-    QStringList warnings;
-    QStringList errorReports;
-    QStringList inputPrompts; // prompt of each input box shown
-    QStringList inputTexts;   // pre-filled text of each input box shown
     QStringList events; // "status:..", "caption:..", "lock:on", "pump", "info", "ask", "foreground", ...
 
-    // Script
-    QList<Answer> answers;                      // read-only question answers; Yes when empty
-    QList<std::optional<QString>> inputAnswers; // nullopt is Cancel; Cancel when empty
-    std::function<void(int pump)> onPump;       // called inside every pump with its 1-based number
-    std::function<void()> onAsk;                // called while the read-only question is shown
+    /** Called inside every pump; it acts on what the sweep has reached, never on a count of pumps. */
+    std::function<void()> onPump;
 
 private:
     QMap<OptionMark, bool> m_marks;

@@ -3,6 +3,7 @@
 #include "platform/Cp932.h"
 
 #include <QFile>
+#include <QListWidget>
 
 namespace Vacuola::Test {
 
@@ -37,6 +38,17 @@ void WindowRig::close()
 QString WindowRig::settingsPath() const
 {
     return program.absolute(QStringLiteral("vacuola.ini"));
+}
+
+QStringList WindowRig::ignoreListMarks() const
+{
+    const auto *list = find<QListWidget>(QStringLiteral("IgnoreList"));
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i) {
+        const QListWidgetItem *item = list->item(i);
+        result << (item->checkState() == Qt::Checked ? item->text() : u'-' + item->text());
+    }
+    return result;
 }
 
 void WindowRig::writeSettings(const QStringList &lines) const

@@ -28,6 +28,8 @@ public:
     /** Writes the settings file as code page 932 text with CR LF line ends. */
     void writeSettings(const QStringList &lines) const;
     QString settingsPath() const;
+    /** The marks of IgnoreList as the user sees them: "name" checked, "-name" not. */
+    QStringList ignoreListMarks() const;
 
     template <typename T>
     T *find(const QString &name) const

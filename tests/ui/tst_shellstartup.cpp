@@ -1,6 +1,7 @@
 #include "engine/SweepEngine.h"
 #include "platform/Cp932.h"
 #include "registers/SearchFolderRegister.h"
+#include "tests/support/TestHelpers.h"
 #include "tests/ui/WindowRig.h"
 #include "ui/HelpViewer.h"
 
@@ -85,7 +86,7 @@ private:
 
 void ShellStartupTest::init()
 {
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    useJapaneseLocale();
     m_rig = std::make_unique<WindowRig>();
 }
 
@@ -272,9 +273,7 @@ void ShellStartupTest::firstStart()
     QCOMPARE(window.minimumSize(), QSize(214, 173));
     QVERIFY(!QFile::exists(m_rig->settingsPath()));
     m_rig->close();
-    QFile file(m_rig->settingsPath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray saved = file.readAll();
+    const QByteArray saved = readTestFile(m_rig->settingsPath());
     QVERIFY(saved.startsWith(Cp932::encode(QStringLiteral(
         "[Vacuola]\r\nVersion=Vacuola V1.13A\r\n上端位置=115\r\n左端位置=435\r\n縦幅=185\r\n横幅=214\r\n"))));
 }
@@ -353,24 +352,21 @@ void ShellStartupTest::oldLayoutFileIsDeletedAndRewritten()
 void ShellStartupTest::unreadableSettingsFileIsKept()
 {
     m_rig->writeSettings(current() << QStringLiteral("LOG保存設定=3"));
-    QFile file(m_rig->settingsPath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray before = file.readAll();
-    file.close();
+    const QByteArray before = readTestFile(m_rig->settingsPath());
+    QVERIFY(!before.isEmpty());
     m_rig->fileSystem.fail(FsOp::ReadFile, m_rig->settingsPath(), EIO);
     m_rig->open();
     QVERIFY(QFile::exists(m_rig->settingsPath()));
     m_rig->close();
     QCOMPARE(m_rig->dialogs.errorReports.size(), 1);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), before);
+    QCOMPARE(readTestFile(m_rig->settingsPath()), before);
 }
 
 void ShellStartupTest::damagedCountsLoadSaveAndLoadAgain()
 {
-    QFile fixture(QStringLiteral(VACUOLA_FIXTURES "/huge-count.ini"));
-    QVERIFY(fixture.open(QIODevice::ReadOnly));
-    m_rig->program.createFile(QStringLiteral("vacuola.ini"), fixture.readAll());
+    const QByteArray fixture = readTestFile(QStringLiteral(VACUOLA_FIXTURES "/huge-count.ini"));
+    QVERIFY(!fixture.isEmpty());
+    m_rig->program.createFile(QStringLiteral("vacuola.ini"), fixture);
     m_rig->open();
     auto *list = m_rig->find<QListWidget>(QStringLiteral("IgnoreList"));
     // Read up to the ceiling of 65,535 keys: the missing ones are empty names.

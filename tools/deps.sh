@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing Vacuola need,
-# when any is missing. Safe to run again.
+# Installs the Debian 12 packages that Vacuola needs, when any is missing. Safe to run again.
+#   tools/deps.sh          what building and running need
+#   tools/deps.sh --test   that, and what the tests use as well
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          fonts-ipafont-gothic xvfb xauth xdotool x11-utils clang libclang-rt-14-dev python3)
+          fonts-ipafont-gothic qt6-translations-l10n)
+if [ "${1:-}" = "--test" ]; then
+    packages+=(xvfb xauth xdotool x11-utils clang libclang-rt-14-dev python3
+               dpkg-dev desktop-file-utils appstream)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

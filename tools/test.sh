@@ -4,7 +4,7 @@
 #   tools/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/deps.sh
+tools/deps.sh --test
 
 build=build
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)

@@ -1,14 +1,27 @@
+#include "app/CommandLine.h"
+#include "app/HeadlessRun.h"
 #include "ui/TForm1.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Vacuola::CommandLine command = Vacuola::CommandLine::parse(arguments);
+    if (command.mode != Vacuola::CommandLine::Mode::Window) {
+        // No window and no display: a core application only.
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Vacuola"));
+        return Vacuola::runHeadless(command);
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vacuola"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vacuola"));
 
-    QStringList arguments = QCoreApplication::arguments();
+    arguments = QCoreApplication::arguments();
     if (!arguments.isEmpty())
         arguments.removeFirst();
     Vacuola::TForm1 window(Vacuola::TForm1Services::forExecutable(arguments));

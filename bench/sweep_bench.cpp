@@ -14,8 +14,8 @@
 #include "platform/FileSystem.h"
 #include "platform/TextEditor.h"
 #include "registers/ManagementFileRegister.h"
+#include "registers/MemoryLists.h"
 #include "registers/SearchFolderRegister.h"
-#include "tests/support/FakeWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -103,8 +103,8 @@ int main(int argc, char *argv[])
         return usage();
 
     BenchWindow window(!logFolder.isEmpty());
-    Test::MemorySearchFolderList searchList;
-    Test::MemoryManagementFileList fileList;
+    MemorySearchFolderList searchList;
+    MemoryManagementFileList fileList;
     SearchFolderRegister searchFolders(searchList, window, systemFileSystem());
     ManagementFileRegister managementFiles(fileList, window);
     for (const QString &name : std::as_const(names))

@@ -96,17 +96,17 @@ void SweepEngine::RemoveFolder(const QString &path)
     if (!flags.isEmpty())
         suffix = QStringLiteral(" - ") + (flags.startsWith(QLatin1Char(',')) ? flags.mid(1) : flags);
 
-    if (error == 0) {
-        if (!window.isMarked(OptionMark::Log0))
-            LogList.append(printable(path) + suffix);
+    const QString line = error == 0 ? printable(path) + suffix
+                                    : printable(path) + printable(marker) + QString::number(error) +
+                                          QLatin1Char(')') + printable(errorMessage(error)) + suffix;
+    if (!window.isMarked(OptionMark::Log0))
+        LogList.append(line);
+    if (error == 0)
         ++DelCount;
-    } else {
-        if (!window.isMarked(OptionMark::Log0)) {
-            LogList.append(printable(path) + printable(marker) + QString::number(error) + QLatin1Char(')') +
-                           printable(errorMessage(error)) + suffix);
-        }
+    else
         ++ErrCount;
-    }
+    if (m_folderLineObserver)
+        m_folderLineObserver(line);
     window.setRemovalCounter(QString::number(DelCount));
 }
 

@@ -7,6 +7,8 @@
 #include "platform/FileSystem.h"
 #include "registers/SearchFolderRegister.h"
 
+#include <utility>
+
 namespace Vacuola {
 
 namespace {
@@ -59,6 +61,11 @@ int SweepEngine::errCount() const
 const QStringList &SweepEngine::logList() const
 {
     return LogList;
+}
+
+void SweepEngine::setFolderLineObserver(std::function<void(const QString &line)> observer)
+{
+    m_folderLineObserver = std::move(observer);
 }
 
 const QStringList &SweepEngine::scanList() const

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 
 namespace Vacuola {
@@ -61,6 +62,11 @@ public:
     int errCount() const;
     const QStringList &logList() const;
     const QStringList &scanList() const;
+    /**
+     * Hears the line of every removed or failed folder as it happens, the text
+     * its log line gets, whatever the log option.
+     */
+    void setFolderLineObserver(std::function<void(const QString &line)> observer);
     /** The path of the day's log file for a moment. */
     QString logFilePath(const QDateTime &moment) const;
 
@@ -108,6 +114,7 @@ private:
     };
     Listing m_lastListing;
     std::unique_ptr<SweepTree> m_tree;
+    std::function<void(const QString &line)> m_folderLineObserver;
 };
 
 } // namespace Vacuola

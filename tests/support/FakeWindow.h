@@ -4,6 +4,7 @@
 #include "engine/WindowServices.h"
 #include "platform/Clock.h"
 #include "platform/TextEditor.h"
+#include "registers/MemoryLists.h"
 #include "tests/support/DialogScript.h"
 
 #include <QDateTime>
@@ -58,52 +59,9 @@ private:
     QMap<OptionMark, bool> m_marks;
 };
 
-/** The search folder list in memory. */
-class MemorySearchFolderList final : public SearchFolderList
-{
-public:
-    int count() const override;
-    QString text(int index) const override;
-    int selectedIndex() const override;
-    void select(int index) override;
-    void insert(int index, const QString &text) override;
-    void move(int from, int to) override;
-    void remove(int index) override;
-    void clear() override;
-    void setHint(const QString &text) override;
-    QString hint() const override;
-
-    QStringList items;
-    int selected = -1;
-    QString hintText;
-};
-
-/** The management file list in memory, sorted like the real control. */
-class MemoryManagementFileList final : public ManagementFileList
-{
-public:
-    int count() const override;
-    QString name(int index) const override;
-    bool isChecked(int index) const override;
-    void setChecked(int index, bool checked) override;
-    void addChecked(const QString &name) override;
-    bool isSelected(int index) const override;
-    void removeAt(int index) override;
-    void clearSelection() override;
-    void clear() override;
-
-    /** Adds with a given mark (test set-up). */
-    void add(const QString &name, bool checked);
-    void setSelected(int index, bool selected);
-
-    struct Entry
-    {
-        QString name;
-        bool checked = false;
-        bool selected = false;
-    };
-    QList<Entry> entries;
-};
+// The in-memory lists are the product's own.
+using Vacuola::MemoryManagementFileList;
+using Vacuola::MemorySearchFolderList;
 
 /** A clock that stands still until the test moves it. */
 class MockClock final : public Clock

@@ -1,0 +1,213 @@
+#include "app/HeadlessRun.h"
+
+#include "app/CommandLine.h"
+#include "engine/DryRun.h"
+#include "engine/SweepEngine.h"
+#include "engine/WindowServices.h"
+#include "platform/Clock.h"
+#include "platform/Console.h"
+#include "platform/FileSystem.h"
+#include "platform/TextEditor.h"
+#include "registers/ManagementFileRegister.h"
+#include "registers/MemoryLists.h"
+#include "registers/SearchFolderRegister.h"
+#include "registers/SettingsFile.h"
+#include "ui/TForm1.h"
+
+#include <QMap>
+
+#include <functional>
+
+namespace Vacuola {
+
+namespace {
+
+const int ExitFailed = 1;
+const int ExitUsage = 2;
+
+/**
+ * Window services of a run without a window: the option marks in memory, no
+ * box (failures go to standard error), the read-only question answered by
+ * --yes, and a pump that looks for a stop signal.
+ */
+class HeadlessWindow final : public WindowServices
+{
+public:
+    explicit HeadlessWindow(bool yes) : m_yes(yes) { m_marks[OptionMark::Log1] = true; }
+
+    void setStatusText(const QString &text) override { m_status = text; }
+    void setRemovalCounter(const QString &) override {}
+    void setStartCaption(const QString &) override {}
+    void setStartEnabled(bool) override {}
+    void setDelFolderEnabled(bool) override {}
+    void setRunLock(bool) override {}
+    void processMessages() override
+    {
+        if (const int signal = Console::takeStopSignal()) {
+            m_stopSignal = signal;
+            if (onStop)
+                onStop();
+        }
+    }
+    bool isMarked(OptionMark mark) const override
+    {
+        // Failures always reach standard error: there is no box to suppress.
+        if (mark == OptionMark::NonStop)
+            return false;
+        if (mark == OptionMark::DisableReadOnly && m_yes)
+            return true;
+        return m_marks.value(mark, false);
+    }
+    void setMarked(OptionMark mark, bool marked) override
+    {
+        if (marked && (mark == OptionMark::Log0 || mark == OptionMark::Log1 || mark == OptionMark::Log2 ||
+                       mark == OptionMark::Log3)) {
+            for (OptionMark log : {OptionMark::Log0, OptionMark::Log1, OptionMark::Log2, OptionMark::Log3})
+                m_marks[log] = false;
+        }
+        m_marks[mark] = marked;
+    }
+    void showInformation(const QString &text) override
+    {
+        QString lines = text;
+        lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        for (const QString &line : lines.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            Console::writeError(line);
+    }
+    Answer askWarning(const QString &text) override
+    {
+        // "...検出しました\r\r" + path + "\r属性を解除して削除しますか？": the folder stays, as on No.
+        const qsizetype from = text.indexOf(QStringLiteral("\r\r"));
+        const qsizetype to = text.lastIndexOf(QLatin1Char('\r'));
+        const QString path = from >= 0 && to > from + 1 ? text.mid(from + 2, to - from - 2) : text;
+        Console::writeError(QStringLiteral("読取専用属性の付いたフォルダを残しました ") + path);
+        return Answer::No;
+    }
+    bool inputBox(const QString &, const QString &, QString &) override { return false; }
+    void bringToForeground() override {}
+    void showErrorReport(const QString &text) override
+    {
+        Console::writeError(text + QLatin1Char('.'));
+        m_failed = true;
+    }
+
+    QString status() const { return m_status; }
+    bool failed() const { return m_failed; }
+    int stopSignal() const { return m_stopSignal; }
+    std::function<void()> onStop;
+
+private:
+    bool m_yes;
+    QMap<OptionMark, bool> m_marks;
+    QString m_status;
+    bool m_failed = false;
+    int m_stopSignal = 0;
+};
+
+// Loading needs a window to take its defaults from; nothing is placed.
+class NoPlacement final : public SettingsWindow
+{
+public:
+    Placement placement() const override { return Placement{}; }
+    double logicalDpi() const override { return 96.0; }
+    QSize screenSize() const override { return QSize(); }
+    void setMinimumSize(int, int) override {}
+    void setPlacement(const Placement &) override {}
+};
+
+int exitStatus(const HeadlessWindow &window, int errors)
+{
+    if (window.stopSignal() != 0)
+        return 128 + window.stopSignal();
+    return window.failed() || errors != 0 ? ExitFailed : 0;
+}
+
+int sweep(const CommandLine &command)
+{
+    FileSystem &fileSystem = systemFileSystem();
+    // The settings file and the logs are where the window has them.
+    const TForm1Services files = TForm1Services::forExecutable(QStringList());
+
+    HeadlessWindow window(command.yes);
+    MemorySearchFolderList folderList;
+    MemoryManagementFileList names;
+    SearchFolderRegister folders(folderList, window, fileSystem);
+    ManagementFileRegister nameRegister(names, window);
+    SettingsFile settings(files.settingsFile, fileSystem);
+    // The file is only read: never rewritten, and never deleted by the old-layout rule.
+    folders.resetToPlaceholder();
+    const SettingsFile::Loaded loaded = settings.load(folders, nameRegister, window, NoPlacement());
+
+    // Only the folder named here is swept; it is checked as registering it
+    // would check it, and never stored.
+    const QString path = folders.ExpandLongPath(command.folder);
+    if (!fileSystem.folderExists(path)) {
+        Console::writeError(QStringLiteral("フォルダが存在しません"));
+        return ExitUsage;
+    }
+    folders.resetToPlaceholder();
+    folders.AddSearchFolder(path);
+    if (folders.selectedFolder() != path) {
+        Console::writeError(window.status());
+        return ExitUsage;
+    }
+
+    Console::catchStopSignals();
+    const auto print = [](const QString &line) {
+        Console::writeOut(line);
+    };
+    if (command.dryRun) {
+        DryRun dryRun(window, names, fileSystem, systemClock(), systemTextEditor());
+        dryRun.setLineObserver(print);
+        window.onStop = [&dryRun] {
+            dryRun.stop();
+        };
+        dryRun.run(path);
+        Console::writeOut(dryRun.summary());
+        return exitStatus(window, dryRun.errorCount());
+    }
+
+    SweepEngine engine(SweepContext{window, folders, names, fileSystem, systemClock(), systemTextEditor(),
+                                    files.programFolder});
+    settings.applyLogOption(
+        loaded, window, [&engine](const QDateTime &cutOff) { engine.PurgeOldLogs(cutOff); },
+        systemClock().now());
+    engine.setFolderLineObserver(print);
+    window.onStop = [&engine] {
+        if (engine.running())
+            engine.VacuolaExecute();
+    };
+    engine.VacuolaExecute();
+    if (window.status() == QStringLiteral("フォルダが存在しません")) {
+        Console::writeError(window.status());
+        return ExitUsage;
+    }
+    Console::writeOut(window.status());
+    return exitStatus(window, engine.errCount());
+}
+
+} // namespace
+
+int runHeadless(const CommandLine &command)
+{
+    switch (command.mode) {
+    case CommandLine::Mode::Help:
+        Console::writeOut(CommandLine::usage());
+        return 0;
+    case CommandLine::Mode::Version:
+        Console::writeOut(SettingsFile::currentVersion());
+        return 0;
+    case CommandLine::Mode::UsageError:
+        Console::writeError(command.error);
+        Console::writeError(QStringLiteral("詳しくは vacuola --help"));
+        return ExitUsage;
+    case CommandLine::Mode::Sweep:
+        return sweep(command);
+    case CommandLine::Mode::Window:
+        break;
+    }
+    return ExitUsage;
+}
+
+} // namespace Vacuola

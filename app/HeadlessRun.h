@@ -1,0 +1,16 @@
+#pragma once
+
+namespace Vacuola {
+
+struct CommandLine;
+
+/**
+ * Runs what a command line with options asks for, without a window and without
+ * a display: the usage, the version, a sweep or a dry run. Needs a
+ * QCoreApplication. Returns the exit status: 0 when nothing failed, 1 when a
+ * folder (or the log) failed, 2 for a usage error or a FOLDER that is not a
+ * folder, 128 + the signal's number for a sweep stopped by SIGINT or SIGTERM.
+ */
+int runHeadless(const CommandLine &command);
+
+} // namespace Vacuola

@@ -1,0 +1,184 @@
+#!/usr/bin/env python3
+"""The command line: the built program run without a window and without a display,
+in a scratch program folder of its own.
+
+    vacuola_cli.py --program EXE SCENARIO
+"""
+import argparse
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import xsession as xs  # noqa: E402
+from xsession import Failure  # noqa: E402
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def expect_equal(actual, expected, what):
+    if actual != expected:
+        raise Failure("%s:\n  expected %r\n  actual   %r" % (what, expected, actual))
+
+
+class Cli:
+    """A program folder with the executable and a settings file; runs it headless."""
+
+    def __init__(self, executable, work, ini):
+        self.folder = os.path.join(work, "prog")
+        os.makedirs(self.folder)
+        self.executable = os.path.join(self.folder, "vacuola")
+        shutil.copy2(executable, self.executable)
+        self.ini = os.path.join(self.folder, "vacuola.ini")
+        xs.write_cp932(self.ini, ini)
+
+    def environment(self):
+        env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", TZ="UTC")
+        for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
+            env.pop(name, None)
+        return env
+
+    def run(self, *arguments):
+        """(exit status, stdout lines, stderr text)."""
+        done = subprocess.run([self.executable, *arguments], cwd=self.folder, env=self.environment(),
+                              capture_output=True, timeout=60)
+        return done.returncode, done.stdout.decode().splitlines(), done.stderr.decode()
+
+    def start(self, *arguments):
+        return subprocess.Popen([self.executable, *arguments], cwd=self.folder, env=self.environment(),
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
+    def log_text(self):
+        path = os.path.join(self.folder, xs.day_log_name())
+        return xs.read_cp932(path) if os.path.isfile(path) else ""
+
+    def files(self):
+        return sorted(os.listdir(self.folder))
+
+
+def tree(root):
+    found = []
+    for path, dirs, files in os.walk(root):
+        found += [os.path.relpath(os.path.join(path, n), root) + "/" for n in dirs]
+        found += [os.path.relpath(os.path.join(path, n), root) for n in files]
+    return sorted(found)
+
+
+def times(root):
+    return {p: (os.lstat(os.path.join(root, p)).st_atime_ns, os.lstat(os.path.join(root, p)).st_mtime_ns)
+            for p in tree(root) + [""]}
+
+
+def scenario_statuses(args, work):
+    cli = Cli(args.program, work, xs.ini_lines({"LOG保存設定": "3"}, names=["thumbs.db"]))
+    ini = open(cli.ini, "rb").read()
+    expect_equal(cli.run("--version")[:2], (0, ["Vacuola V1.13A"]), "--version")
+    rc, out, _ = cli.run("--help")
+    expect(rc == 0 and out[0].startswith("使い方: vacuola"), "--help: %d %r" % (rc, out[:1]))
+    for usage in (["--bogus", "x"], ["--sweep"], ["--sweep", "a", "b"], ["--yes", "x"]):
+        rc, out, err = cli.run(*usage)
+        expect(rc == 2 and out == [] and err, "usage error %r: %d %r %r" % (usage, rc, out, err))
+    rc, out, err = cli.run("--sweep", os.path.join(work, "missing"))
+    expect_equal((rc, out, err), (2, [], "フォルダが存在しません\n"), "a FOLDER that does not exist")
+
+    root = os.path.join(work, "root")
+    for d in ("a/b", "ro", "keep"):
+        os.makedirs(os.path.join(root, d))
+    open(os.path.join(root, "a/b/Thumbs.db"), "w").close()
+    open(os.path.join(root, "keep/x.txt"), "w").close()
+    os.chmod(os.path.join(root, "ro"), 0o555)
+    before, stamps = tree(root), times(root)
+
+    rc, out, err = cli.run("--sweep", "-n", root)
+    expect_equal((rc, err), (0, ""), "dry run status and stderr")
+    expect_equal(sorted(out[:-1]), [root + "/a", root + "/a/b - 0", root + "/ro - R"], "dry run lines")
+    expect(out.index(root + "/a/b - 0") < out.index(root + "/a"), "dry run order: %r" % out)
+    expect_equal(out[-1], "確認終了 3件削除予定", "dry run summary")
+    expect_equal((tree(root), times(root)), (before, stamps), "tree and times after the dry run")
+    expect_equal(cli.files(), ["vacuola", "vacuola.ini"], "program folder after the dry run")
+
+    rc, out, err = cli.run("--sweep", root)
+    expect_equal((rc, out), (0, [root + "/a/b - 0", root + "/a", "検索終了 2件削除しました"]), "sweep")
+    expect_equal(err, "読取専用属性の付いたフォルダを残しました %s/ro\n" % root, "read-only folder kept")
+    expect("検索フォルダ = %s　終了状態 = 完了" % root in cli.log_text(), "log block of the sweep")
+    rc, out, err = cli.run("--sweep", "--yes", root)
+    expect_equal((rc, out, err), (0, [root + "/ro - R", "検索終了 1件削除しました"], ""), "sweep --yes")
+    expect_equal(tree(root), ["keep/", "keep/x.txt"], "tree after the sweeps")
+    expect_equal(open(cli.ini, "rb").read(), ini, "settings file after the runs")
+
+    # A log that cannot be written fails the run.
+    os.remove(os.path.join(cli.folder, xs.day_log_name()))
+    os.mkdir(os.path.join(cli.folder, xs.day_log_name()))
+    os.mkdir(os.path.join(root, "empty"))
+    rc, out, err = cli.run("--sweep", root)
+    expect(rc == 1 and out[-1] == "検索終了 1件削除しました" and err.startswith("I/O error"),
+           "unwritable log: %d %r %r" % (rc, out, err))
+
+
+def wait_blocked_on_output(proc, timeout=30):
+    """Waits until the program is stuck writing into its full stdout pipe."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        with open("/proc/%d/wchan" % proc.pid) as f:
+            if "pipe_write" in f.read():
+                return
+        time.sleep(0.02)
+    raise Failure("the sweep never filled its output pipe")
+
+
+# Enough folders for their lines to fill a pipe (64 KiB) several times over.
+FOLDERS = 3000
+
+
+def scenario_stop(args, work):
+    for number, name in ((signal.SIGINT, "int"), (signal.SIGTERM, "term")):
+        cli = Cli(args.program, os.path.join(work, name), xs.ini_lines({"LOG保存設定": "3"}))
+        root = os.path.join(work, name, "root")
+        for i in range(FOLDERS):
+            os.makedirs(os.path.join(root, "folder%05d" % i))
+        proc = cli.start("--sweep", root)
+        # Nobody reads its output yet: the sweep is held at a line when the pipe is full.
+        wait_blocked_on_output(proc)
+        proc.send_signal(number)
+        out = proc.stdout.read().decode().splitlines()
+        rc = proc.wait(timeout=30)
+        expect_equal(rc, 128 + number, "exit status after %s" % name)
+        expect(out[-1] == "検索中止 %d件削除しました" % (len(out) - 1), "summary after %s: %r" % (name, out[-1]))
+        left = len(os.listdir(root))
+        expect(0 < left < FOLDERS and left == FOLDERS - (len(out) - 1), "%d folders left after %s" % (left, name))
+        expect("終了状態 = 中止" in cli.log_text(), "log block of the stopped sweep")
+
+
+SCENARIOS = {"statuses": scenario_statuses, "stop": scenario_stop}
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--program", required=True)
+    ap.add_argument("scenario", choices=sorted(SCENARIOS))
+    args = ap.parse_args()
+    # A memory file system where there is one: thousands of folders are made and removed.
+    work = tempfile.mkdtemp(prefix="vacuola-cli-", dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
+    try:
+        SCENARIOS[args.scenario](args, work)
+    except Failure as e:
+        print("FAIL %s: %s" % (args.scenario, e))
+        return 1
+    finally:
+        for path, dirs, _ in os.walk(work):
+            for d in dirs:
+                os.chmod(os.path.join(path, d), 0o755)
+        shutil.rmtree(work, ignore_errors=True)
+    print("PASS %s" % args.scenario)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

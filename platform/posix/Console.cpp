@@ -1,11 +1,12 @@
 #include "platform/Console.h"
 
+#include "platform/posix/Converter.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 
-#include <iconv.h>
 #include <langinfo.h>
 #include <unistd.h>
 
@@ -34,8 +35,8 @@ qsizetype sequenceLength(unsigned char lead)
 
 QByteArray convert(const QByteArray &utf8, const char *charset)
 {
-    const iconv_t cd = ::iconv_open(charset, "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    Posix::Converter converter(charset, "UTF-8");
+    if (!converter.valid())
         return utf8;
     QByteArray result;
     result.reserve(utf8.size() * 2);
@@ -45,7 +46,7 @@ QByteArray convert(const QByteArray &utf8, const char *charset)
     while (inLeft > 0) {
         char *out = buffer;
         size_t outLeft = sizeof buffer;
-        const size_t answer = ::iconv(cd, &in, &inLeft, &out, &outLeft);
+        const size_t answer = converter.convert(&in, &inLeft, &out, &outLeft);
         const int error = answer == size_t(-1) ? errno : 0;
         result.append(buffer, qsizetype(out - buffer));
         if (error == EILSEQ || error == EINVAL) {
@@ -58,7 +59,6 @@ QByteArray convert(const QByteArray &utf8, const char *charset)
             break;
         }
     }
-    ::iconv_close(cd);
     return result;
 }
 

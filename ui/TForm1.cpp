@@ -4,31 +4,30 @@
 #include "engine/SweepEngine.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
-#include "platform/TextEditor.h"
 #include "registers/ManagementFileRegister.h"
 #include "registers/SearchFolderRegister.h"
+#include "registers/SettingsFile.h"
 #include "ui/ControlLists.h"
 #include "ui/Dialogs.h"
+#include "ui/FormPlacement.h"
+#include "ui/FormStyle.h"
+#include "ui/FormWiring.h"
 #include "ui/HelpViewer.h"
+#include "ui/StatusDisplay.h"
 
 #include <QAbstractItemView>
-#include <QActionGroup>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QScreen>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolButton>
 
 #include <cmath>
@@ -49,35 +48,6 @@ const int DesignLeft = 435;
 const int DesignTop = 115;
 const int DesignWidth = 214;
 const int DesignHeight = 185;
-const int StatusIntervalMs = 33;
-
-const QColor Teal(0, 128, 128);
-const QColor MoneyGreen(192, 220, 192);
-const QColor Aqua(0, 255, 255);
-
-QFont windowFont(int pixelSize, bool bold = false)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic")});
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    return font;
-}
-
-void fillBackground(QWidget *widget, const QColor &colour)
-{
-    widget->setAutoFillBackground(true);
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-}
-
-QString withoutTrailingSlash(QString path)
-{
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
-}
 
 // The first path of a drop, or an empty text when the drop's first item is no
 // local file: the other items are never looked at, whatever they are.
@@ -88,107 +58,27 @@ QString firstDroppedPath(const QMimeData *mime)
     const QList<QUrl> urls = mime->urls();
     if (urls.isEmpty() || !urls.constFirst().isLocalFile())
         return QString();
-    return withoutTrailingSlash(urls.constFirst().toLocalFile());
+    QString path = urls.constFirst().toLocalFile();
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
 }
 
 } // namespace
 
-/** The window's placement as the settings file sees it: the client geometry, without the frame. */
-class FormPlacement final : public SettingsWindow
+TForm1::TForm1(const TForm1Services &services, QWidget *parent)
+    : QMainWindow(parent), m_services(services.completed())
 {
-    Q_DISABLE_COPY_MOVE(FormPlacement)
-
-public:
-    explicit FormPlacement(QWidget &window) : m_window(window) {}
-
-    Placement placement() const override
-    {
-        const QRect r = m_window.geometry();
-        return Placement{r.top(), r.left(), r.height(), r.width()};
-    }
-
-    double logicalDpi() const override
-    {
-        const QScreen *screen = m_window.screen();
-        return screen != nullptr ? screen->logicalDotsPerInch() : 96.0;
-    }
-
-    QSize screenSize() const override
-    {
-        const QScreen *screen = QGuiApplication::primaryScreen();
-        return screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
-    }
-
-    void setMinimumSize(int width, int height) override { m_window.setMinimumSize(width, height); }
-
-    void setPlacement(const Placement &placement) override
-    {
-        const QSize minimum = m_window.minimumSize();
-        m_window.setGeometry(placement.left, placement.top, qMax(placement.width, minimum.width()),
-                             qMax(placement.height, minimum.height()));
-    }
-
-private:
-    QWidget &m_window;
-};
-
-TForm1Services TForm1Services::forExecutable(const QStringList &arguments)
-{
-    TForm1Services services;
-    const QString executable = QCoreApplication::applicationFilePath();
-    const QFileInfo info(executable);
-    services.programFolder = info.absolutePath();
-    services.settingsFile = SettingsFile::pathForExecutable(executable);
-    services.helpFile =
-        info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".hlp");
-    services.arguments = arguments;
-    return services;
-}
-
-TForm1::TForm1(const TForm1Services &services, QWidget *parent) : QMainWindow(parent), m_services(services)
-{
-    if (m_services.fileSystem == nullptr)
-        m_services.fileSystem = &systemFileSystem();
-    if (m_services.clock == nullptr)
-        m_services.clock = &systemClock();
-    if (m_services.textEditor == nullptr)
-        m_services.textEditor = &systemTextEditor();
-    if (m_services.dialogs == nullptr) {
-        m_ownDialogs = std::make_unique<QtDialogs>();
-        m_services.dialogs = m_ownDialogs.get();
-    }
-    if (!m_services.openUrl)
-        m_services.openUrl = [](const QUrl &url) {
-            QDesktopServices::openUrl(url);
-        };
-    if (m_services.programFolder.isEmpty())
-        m_services.programFolder = QCoreApplication::applicationDirPath();
-    m_services.programFolder = withoutTrailingSlash(m_services.programFolder);
-    if (m_services.settingsFile.isEmpty())
-        m_services.settingsFile = m_services.programFolder + QStringLiteral("/vacuola.ini");
-    if (m_services.helpFile.isEmpty())
-        m_services.helpFile = m_services.programFolder + QStringLiteral("/vacuola.hlp");
-    m_dialogs = m_services.dialogs;
-    m_fileSystem = m_services.fileSystem;
-
     setObjectName(QStringLiteral("TForm1"));
     const QScreen *screen = QGuiApplication::primaryScreen();
     m_scale = (screen != nullptr ? screen->logicalDotsPerInch() : 96.0) / 96.0;
 
-    m_statusTimer = new QTimer(this);
-    m_statusTimer->setSingleShot(true);
-    connect(m_statusTimer, &QTimer::timeout, this, &TForm1::applyStatusText);
-
     buildControls();
-    buildActions();
-    buildMenus();
-
-    m_searchList = std::make_unique<ComboSearchFolderList>(*m_searchDir);
-    m_ignoreEntries = std::make_unique<CheckListManagementFileList>(*m_ignoreList, scaled(12));
-    m_searchRegister = std::make_unique<SearchFolderRegister>(*m_searchList, *this, *m_fileSystem);
-    m_ignoreRegister = std::make_unique<ManagementFileRegister>(*m_ignoreEntries, *this);
-    m_settings = std::make_unique<SettingsFile>(m_services.settingsFile, *m_fileSystem);
-    m_placement = std::make_unique<FormPlacement>(*this);
+    m_actions = FormActions::build(*this);
+    m_display = std::make_unique<StatusDisplay>(*m_statusLabel, *m_delCounter, [this] { return sweeping(); });
+    m_wiring = std::make_unique<FormWiring>(m_services, *this, *this,
+                                            RegisterControls{*m_searchDir, *m_ignoreList, scaled(12)});
+    connectCommands();
 
     // The controls follow by their anchors (layoutControls).
     setGeometry(scaled(DesignLeft), scaled(DesignTop), scaled(DesignWidth), scaled(DesignHeight));
@@ -204,16 +94,13 @@ TForm1::~TForm1()
 
 int TForm1::scaled(double designPixels) const
 {
-    return int(std::lround(designPixels * m_scale));
+    return static_cast<int>(std::lround(designPixels * m_scale));
 }
 
 void TForm1::buildControls()
 {
-    setFont(windowFont(scaled(12)));
-
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("Client"));
-    fillBackground(m_client, Teal);
     m_client->installEventFilter(this);
     setCentralWidget(m_client);
 
@@ -228,17 +115,6 @@ void TForm1::buildControls()
     // The exit button carries a hint that the window does not show.
     m_exitButton->installEventFilter(this);
 
-    QPalette listPalette = palette();
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        for (QPalette::ColorRole role : {QPalette::Base, QPalette::Button, QPalette::Window})
-            listPalette.setColor(group, role, MoneyGreen);
-        for (QPalette::ColorRole role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText})
-            listPalette.setColor(group, role, Teal);
-    }
-    listPalette.setColor(QPalette::Disabled, QPalette::Base, MoneyGreen);
-    listPalette.setColor(QPalette::Disabled, QPalette::Button, MoneyGreen);
-    listPalette.setColor(QPalette::Disabled, QPalette::Window, MoneyGreen);
-
     m_delCounter = new QLabel(QStringLiteral("0"), m_client);
     m_delCounter->setObjectName(QStringLiteral("DelCounter"));
     // A raised outer and a lowered inner bevel.
@@ -246,39 +122,22 @@ void TForm1::buildControls()
     m_delCounter->setLineWidth(1);
     m_delCounter->setMidLineWidth(0);
     m_delCounter->setAlignment(Qt::AlignCenter);
-    m_delCounter->setAutoFillBackground(true);
-    m_delCounter->setPalette(listPalette);
-    m_delCounter->setFont(windowFont(scaled(12), true));
     m_delCounter->setToolTip(QStringLiteral("削除カウンター"));
 
-    QPalette labelPalette = m_client->palette();
-    labelPalette.setColor(QPalette::WindowText, Aqua);
     m_label1 = new QLabel(QStringLiteral("検索フォルダ"), m_client);
     m_label1->setObjectName(QStringLiteral("Label1"));
     m_label2 = new QLabel(QStringLiteral("管理ファイルリスト"), m_client);
     m_label2->setObjectName(QStringLiteral("Label2"));
-    for (QLabel *label : {m_label1, m_label2}) {
-        label->setPalette(labelPalette);
-        label->setFont(windowFont(scaled(11)));
-        label->adjustSize();
-    }
 
     m_searchDir = new QComboBox(m_client);
     m_searchDir->setObjectName(QStringLiteral("SearchDir"));
     m_searchDir->setEditable(false);
-    m_searchDir->setPalette(listPalette);
-    m_searchDir->view()->setPalette(listPalette);
     m_searchDir->setContextMenuPolicy(Qt::CustomContextMenu);
     m_searchDir->installEventFilter(this);
     m_searchDir->view()->viewport()->installEventFilter(this);
-    connect(m_searchDir, &QComboBox::activated, this, [this](int index) {
-        if (m_searchDir->isEnabled())
-            m_searchRegister->SearchDirSelect(index);
-    });
 
     m_ignoreList = new QListWidget(m_client);
     m_ignoreList->setObjectName(QStringLiteral("IgnoreList"));
-    m_ignoreList->setPalette(listPalette);
     m_ignoreList->setToolTip(QStringLiteral("ファイル一覧　チェックＯＮで無視されます"));
     m_ignoreList->setContextMenuPolicy(Qt::CustomContextMenu);
     m_ignoreList->setSortingEnabled(false);
@@ -287,7 +146,6 @@ void TForm1::buildControls()
 
     m_status = new QStatusBar(this);
     m_status->setObjectName(QStringLiteral("Status"));
-    fillBackground(m_status, MoneyGreen);
     m_status->setFixedHeight(scaled(DesignStatusHeight));
     m_statusLabel = new QLabel(m_status);
     m_statusLabel->setObjectName(QStringLiteral("StatusText"));
@@ -295,172 +153,46 @@ void TForm1::buildControls()
     m_status->addWidget(m_statusLabel, 1);
     setStatusBar(m_status);
 
+    FormStyle::apply(
+        StyledControls{this, m_client, m_delCounter, m_label1, m_label2, m_searchDir, m_ignoreList, m_status},
+        scaled(12), scaled(11));
+
     // Keyboard order of the designed tab stops: the list first, then the drop-down.
     setTabOrder(m_ignoreList, m_searchDir);
 }
 
-void TForm1::buildActions()
+void TForm1::connectCommands()
 {
-    auto *actionList = new QObject(this);
-    actionList->setObjectName(QStringLiteral("ActionList1"));
-    auto make = [this, actionList](const QString &name, const QString &caption) {
-        auto *action = new QAction(caption, actionList);
-        action->setObjectName(name);
-        addAction(action);
-        return action;
-    };
-    m_addFolder = make(QStringLiteral("AddFolder"), QStringLiteral("検索フォルダ追加(&A)..."));
-    m_delFolder = make(QStringLiteral("DelFolder"), QStringLiteral("検索フォルダ削除(&D)"));
-    m_saveExit = make(QStringLiteral("SaveExit"), QStringLiteral("終了(&X)"));
-    m_saveExit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
-    m_saveExit->setToolTip(
-        QStringLiteral("プログラムを終了します　同時にログと無視ファイルデータを保存します"));
-    m_vacuola = make(QStringLiteral("Vacuola"), QStringLiteral("開始(&S)"));
-    m_vacuola->setToolTip(QStringLiteral("削除開始　選択フォルダ配下の空きフォルダが削除されます"));
-    m_ignoreFileAdd = make(QStringLiteral("IgnoreFileAdd"), QStringLiteral("管理ファイル追加(&A)..."));
-    m_ignoreFileDel = make(QStringLiteral("IgnoreFileDel"), QStringLiteral("管理ファイル削除(&D)"));
-    m_ignoreFileAllOn = make(QStringLiteral("IgnoreFileAllOn"), QStringLiteral("チェック全てON(&Y)"));
-    m_ignoreFileAllOff = make(QStringLiteral("IgnoreFileAllOff"), QStringLiteral("チェック全てOFF(&N)"));
-    m_ignoreFileSetAdd =
-        make(QStringLiteral("IgnoreFileSetAdd"), QStringLiteral("管理ファイルセット追加(&S)"));
+    const FormActions &a = m_actions;
+    ManagementFileRegister &names = m_wiring->ignoreRegister();
+    connect(a.AddFolder, &QAction::triggered, this, &TForm1::AddFolderExecute);
+    connect(a.DelFolder, &QAction::triggered, this,
+            [this] { m_wiring->searchRegister().DelFolderExecute(); });
+    connect(a.SaveExit, &QAction::triggered, this, &TForm1::SaveExitExecute);
+    connect(a.Vacuola, &QAction::triggered, this, &TForm1::VacuolaExecute);
+    connect(a.IgnoreFileAdd, &QAction::triggered, this, [&names] { names.IgnoreFileAddExecute(); });
+    connect(a.IgnoreFileDel, &QAction::triggered, this, [&names] { names.IgnoreFileDelExecute(); });
+    connect(a.IgnoreFileAllOn, &QAction::triggered, this, [&names] { names.IgnoreFileAllOnExecute(); });
+    connect(a.IgnoreFileAllOff, &QAction::triggered, this, [&names] { names.IgnoreFileAllOffExecute(); });
+    connect(a.IgnoreFileSetAdd, &QAction::triggered, this, [&names] { names.IgnoreFileSetAddExecute(); });
+    connect(a.LogView, &QAction::triggered, this, [this] { engine().LogViewClick(); });
+    connect(a.FolderView, &QAction::triggered, this, &TForm1::FolderViewClick);
+    connect(a.About1, &QAction::triggered, this, &TForm1::About1Click);
+    connect(a.HomepageCall, &QAction::triggered, this, &TForm1::HomepageCallClick);
+    connect(a.HelpCall, &QAction::triggered, this, &TForm1::HelpCallClick);
 
-    connect(m_addFolder, &QAction::triggered, this, &TForm1::AddFolderExecute);
-    connect(m_delFolder, &QAction::triggered, this, [this] { m_searchRegister->DelFolderExecute(); });
-    connect(m_saveExit, &QAction::triggered, this, &TForm1::SaveExitExecute);
-    connect(m_vacuola, &QAction::triggered, this, &TForm1::VacuolaExecute);
-    connect(m_ignoreFileAdd, &QAction::triggered, this, [this] { m_ignoreRegister->IgnoreFileAddExecute(); });
-    connect(m_ignoreFileDel, &QAction::triggered, this, [this] { m_ignoreRegister->IgnoreFileDelExecute(); });
-    connect(m_ignoreFileAllOn, &QAction::triggered, this,
-            [this] { m_ignoreRegister->IgnoreFileAllOnExecute(); });
-    connect(m_ignoreFileAllOff, &QAction::triggered, this,
-            [this] { m_ignoreRegister->IgnoreFileAllOffExecute(); });
-    connect(m_ignoreFileSetAdd, &QAction::triggered, this,
-            [this] { m_ignoreRegister->IgnoreFileSetAddExecute(); });
+    m_execButton->setDefaultAction(a.Vacuola);
+    m_exitButton->setDefaultAction(a.SaveExit);
 
-    m_execButton->setDefaultAction(m_vacuola);
-    m_exitButton->setDefaultAction(m_saveExit);
-}
-
-QAction *TForm1::addItem(QMenu *menu, const QString &name, QAction *bound)
-{
-    // A menu item of its own that shows and runs an action, as the action's other items do.
-    auto *item = new QAction(menu);
-    item->setObjectName(name);
-    item->setProperty("action", QVariant::fromValue<QObject *>(bound));
-    // The action owns its shortcut; the item only shows it after a tab, where a
-    // menu shows shortcuts. A live copy on the item would compete with the
-    // action's own once a menu kept the focus (a sweep runs nested inside the
-    // menu's key handler), and the shortcut would then do nothing.
-    const QString shortcut = bound->shortcut().toString(QKeySequence::NativeText);
-    auto sync = [item, bound, shortcut] {
-        item->setText(shortcut.isEmpty() ? bound->text() : bound->text() + QLatin1Char('\t') + shortcut);
-        item->setEnabled(bound->isEnabled());
-        item->setVisible(bound->isVisible());
-    };
-    sync();
-    connect(bound, &QAction::changed, item, sync);
-    connect(item, &QAction::triggered, bound, [bound] {
-        if (bound->isEnabled())
-            bound->trigger();
-    });
-    menu->addAction(item);
-    return item;
-}
-
-QAction *TForm1::addCommand(QMenu *menu, const QString &name, const QString &caption)
-{
-    auto *item = menu->addAction(caption);
-    item->setObjectName(name);
-    return item;
-}
-
-void TForm1::buildMenus()
-{
-    QMenuBar *bar = menuBar();
-    bar->setObjectName(QStringLiteral("MainMenu1"));
-    auto submenu = [this](QWidget *parent, const QString &name, const QString &caption) {
-        auto *menu = new QMenu(caption, parent);
-        menu->setObjectName(name);
-        menu->menuAction()->setObjectName(name);
-        menu->setFont(font());
-        return menu;
-    };
-    auto separator = [](QMenu *menu, const QString &name) {
-        menu->addSeparator()->setObjectName(name);
-    };
-
-    QMenu *file1 = submenu(bar, QStringLiteral("File1"), QStringLiteral("ファイル(&F)"));
-    bar->addMenu(file1);
-    addItem(file1, QStringLiteral("Vacuola1"), m_vacuola);
-    QMenu *dir = submenu(file1, QStringLiteral("Dir"), QStringLiteral("検索フォルダ"));
-    file1->addMenu(dir);
-    addItem(dir, QStringLiteral("DirAdd1"), m_addFolder);
-    addItem(dir, QStringLiteral("DirDel1"), m_delFolder);
-    QMenu *iFile = submenu(file1, QStringLiteral("IFile"), QStringLiteral("管理ファイル"));
-    file1->addMenu(iFile);
-    addItem(iFile, QStringLiteral("IFAdd1"), m_ignoreFileAdd);
-    addItem(iFile, QStringLiteral("IFDel1"), m_ignoreFileDel);
-    addItem(iFile, QStringLiteral("FileSetAdd1"), m_ignoreFileSetAdd);
-    separator(iFile, QStringLiteral("N2"));
-    addItem(iFile, QStringLiteral("IFON1"), m_ignoreFileAllOn);
-    addItem(iFile, QStringLiteral("IFOFF1"), m_ignoreFileAllOff);
-    addItem(file1, QStringLiteral("Exit1"), m_saveExit);
-
-    QMenu *setting = submenu(bar, QStringLiteral("Setting"), QStringLiteral("設定(&S)"));
-    bar->addMenu(setting);
-    QMenu *setLog = submenu(setting, QStringLiteral("SetLog"), QStringLiteral("ログ機能(&L)"));
-    setting->addMenu(setLog);
-    m_logGroup = new QActionGroup(this);
-    m_logGroup->setObjectName(QStringLiteral("LogGroup"));
-    m_logGroup->setExclusive(true);
-    const QString logCaptions[4] = {
-        QStringLiteral("LOGを作成しない(&0)"), QStringLiteral("LOG作成、１週間保存(&1)"),
-        QStringLiteral("LOG作成、２週間保存(&2)"), QStringLiteral("LOG作成、削除しない(&3)")};
-    for (int i = 0; i < 4; ++i) {
-        m_log[i] = addCommand(setLog, QStringLiteral("Log%1").arg(i), logCaptions[i]);
-        m_log[i]->setCheckable(true);
-        m_logGroup->addAction(m_log[i]);
-    }
-    m_log[1]->setChecked(true);
-    separator(setLog, QStringLiteral("N1"));
-    QAction *logView = addCommand(setLog, QStringLiteral("LogView"), QStringLiteral("LOGを表示(&V)"));
-    connect(logView, &QAction::triggered, this, [this] { m_engine->LogViewClick(); });
-    QAction *folderView =
-        addCommand(setLog, QStringLiteral("FolderView"), QStringLiteral("インストールフォルダを開く(&O)"));
-    connect(folderView, &QAction::triggered, this, &TForm1::FolderViewClick);
-    m_disableReadOnly =
-        addCommand(setting, QStringLiteral("DisableReadOnly"), QStringLiteral("読取専用属性の解除(&R)"));
-    m_disableReadOnly->setCheckable(true);
-    m_nonStop = addCommand(setting, QStringLiteral("NonStop"), QStringLiteral("エラーメッセージ抑止(&N)"));
-    m_nonStop->setCheckable(true);
-
-    QMenu *help1 = submenu(bar, QStringLiteral("Help1"), QStringLiteral("ヘルプ(&H)"));
-    bar->addMenu(help1);
-    connect(addCommand(help1, QStringLiteral("About1"), QStringLiteral("バージョン情報(&A)")),
-            &QAction::triggered, this, &TForm1::About1Click);
-    connect(addCommand(help1, QStringLiteral("HomepageCall"), QStringLiteral("作者Homepage(&W)")),
-            &QAction::triggered, this, &TForm1::HomepageCallClick);
-    connect(addCommand(help1, QStringLiteral("HelpCall"), QStringLiteral("ヘルプ(&H)")), &QAction::triggered,
-            this, &TForm1::HelpCallClick);
-
-    m_iListMenu = submenu(this, QStringLiteral("IListMenu"), QString());
-    addItem(m_iListMenu, QStringLiteral("IFAdd2"), m_ignoreFileAdd);
-    addItem(m_iListMenu, QStringLiteral("IFDel2"), m_ignoreFileDel);
-    addItem(m_iListMenu, QStringLiteral("FileSetAdd2"), m_ignoreFileSetAdd);
-    separator(m_iListMenu, QStringLiteral("N3"));
-    addItem(m_iListMenu, QStringLiteral("IFOn2"), m_ignoreFileAllOn);
-    addItem(m_iListMenu, QStringLiteral("IFOFF2"), m_ignoreFileAllOff);
-    connect(m_ignoreList, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        if (m_ignoreList->isEnabled())
-            m_iListMenu->popup(m_ignoreList->viewport()->mapToGlobal(pos));
-    });
-
-    m_scanPathMenu = submenu(this, QStringLiteral("ScanPathMenu"), QString());
-    addItem(m_scanPathMenu, QStringLiteral("DirAdd2"), m_addFolder);
-    addItem(m_scanPathMenu, QStringLiteral("DirDel2"), m_delFolder);
-    connect(m_searchDir, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+    connect(m_searchDir, &QComboBox::activated, this, [this](int index) {
         if (m_searchDir->isEnabled())
-            m_scanPathMenu->popup(m_searchDir->mapToGlobal(pos));
+            m_wiring->searchRegister().SearchDirSelect(index);
+    });
+    connect(m_ignoreList, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        FormActions::popUp(m_actions.IListMenu, m_ignoreList, m_ignoreList->viewport(), pos);
+    });
+    connect(m_searchDir, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        FormActions::popUp(m_actions.ScanPathMenu, m_searchDir, m_searchDir, pos);
     });
 }
 
@@ -483,35 +215,36 @@ void TForm1::FormCreate()
 {
     setWindowTitle(QStringLiteral("Vacuola V1.13A"));
     // The help file is m_services.helpFile; the sweep owns ScanList and LogList.
-    m_engine = std::make_unique<SweepEngine>(SweepContext{*this, *m_searchRegister, *m_ignoreEntries,
-                                                          *m_fileSystem, *m_services.clock,
-                                                          *m_services.textEditor, m_services.programFolder});
+    m_wiring->createSweep();
+    SearchFolderRegister &folders = m_wiring->searchRegister();
+    SettingsFile &settings = m_wiring->settings();
     // The placeholder must stand before the stored folders are appended.
-    m_searchRegister->resetToPlaceholder();
-    m_loaded = m_settings->load(*m_searchRegister, *m_ignoreRegister, *this, *m_placement);
-    m_settings->placeWindow(m_loaded, *m_placement);
-    m_settings->applyLogOption(
-        m_loaded, *this, [this](const QDateTime &cutOff) { m_engine->PurgeOldLogs(cutOff); },
+    folders.resetToPlaceholder();
+    const SettingsFile::Loaded loaded =
+        settings.load(folders, m_wiring->ignoreRegister(), *this, m_wiring->placement());
+    settings.placeWindow(loaded, m_wiring->placement());
+    settings.applyLogOption(
+        loaded, *this, [this](const QDateTime &cutOff) { engine().PurgeOldLogs(cutOff); },
         m_services.clock->now());
     setRemovalCounter(QStringLiteral("0"));
     m_ignoreList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     // Selection and the start action are set after loading, which appended the folders.
-    m_searchList->select(0);
+    m_wiring->searchList().select(0);
     setStartEnabled(false);
-    setDelFolderEnabled(m_searchList->count() > 1);
+    setDelFolderEnabled(m_wiring->searchList().count() > 1);
     setStatusText(QStringLiteral("フォルダを指定して下さい"));
     setStartCaption(QStringLiteral("開始(&S)"));
-    m_saveExit->setEnabled(true);
+    m_actions.SaveExit->setEnabled(true);
     // The hook is in place before the window accepts drops, so it sees the first one.
     qApp->installEventFilter(this);
     setAcceptDrops(true);
     // After the start-up status text, so that the command-line folder's own text stands.
     if (!m_services.arguments.isEmpty())
-        m_searchRegister->CommandLineFolder(m_services.arguments);
+        folders.CommandLineFolder(m_services.arguments);
     // The version rules come last: they use what loading read, and the notes
     // box must find the window in its starting state.
-    m_settings->applyOldLayoutRule(m_loaded);
-    if (m_settings->versionNotesDue(m_loaded))
+    settings.applyOldLayoutRule(loaded);
+    if (settings.versionNotesDue(loaded))
         About1Click();
 }
 
@@ -520,41 +253,45 @@ void TForm1::FormDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
-    m_statusTimer->stop();
+    m_display->stop();
     // The normal placement is saved even if the window was never closed through FormClose.
-    const QRect normal = m_closedPlacement.value_or(normalPlacement());
+    const QRect normal = m_closedPlacement.value_or(m_wiring->placement().normalPlacement());
     const Placement placement{normal.top(), normal.left(), normal.height(), normal.width()};
     try {
-        m_settings->save(*m_searchRegister, *m_ignoreRegister, *this, placement);
+        m_wiring->settings().save(m_wiring->searchRegister(), m_wiring->ignoreRegister(), *this, placement);
     } catch (const IoError &error) {
         // The window is going away: the report has no parent.
-        m_dialogs->errorReport(nullptr, error.text());
+        m_services.dialogs->errorReport(nullptr, error.text());
     }
-    m_engine.reset();
+    m_wiring->destroySweep();
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    if (m_engine && m_engine->busy()) {
+    if (sweeping()) {
         // The sweep cannot end under its own feet: ask it to stop and close when it returns.
-        if (m_engine->running())
-            m_engine->VacuolaExecute();
+        requestStop();
         m_closePending = true;
         event->ignore();
         return;
     }
     // FormClose: the normal placement is the one that is saved.
-    m_closedPlacement = normalPlacement();
+    m_closedPlacement = m_wiring->placement().normalPlacement();
     if (isMaximized() || isMinimized())
         showNormal();
     event->accept();
 }
 
-QRect TForm1::normalPlacement() const
+bool TForm1::sweeping() const
 {
-    if ((isMaximized() || isMinimized()) && normalGeometry().isValid())
-        return normalGeometry();
-    return geometry();
+    return m_wiring && m_wiring->sweep() != nullptr && m_wiring->sweep()->busy();
+}
+
+void TForm1::requestStop()
+{
+    // A stopped sweep still winding down takes no second request.
+    if (engine().running())
+        engine().VacuolaExecute();
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent *event)
@@ -586,15 +323,15 @@ bool TForm1::AppMessage(QObject *target, QEvent *event)
     if (type != QEvent::Drop)
         return true;
 
-    if (m_fileSystem->folderExists(path)) {
-        m_searchRegister->AddSearchFolder(path);
+    if (m_services.fileSystem->folderExists(path)) {
+        m_wiring->searchRegister().AddSearchFolder(path);
     } else {
         // AddIgnoreFile refuses a name the settings file could not carry unchanged.
         const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).toLower();
         if (name.isEmpty())
             setStatusText(QStringLiteral("処理できないファイル名です ") + name);
         else
-            m_ignoreRegister->AddIgnoreFile(name);
+            m_wiring->ignoreRegister().AddIgnoreFile(name);
     }
     return true;
 }
@@ -617,159 +354,28 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         }
         if (watched == m_ignoreList->viewport()) {
             if (m_ignoreList->isEnabled())
-                m_ignoreRegister->IgnoreListDblClick();
+                m_wiring->ignoreRegister().IgnoreListDblClick();
             return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-// Window services
-
-void TForm1::setStatusText(const QString &text)
-{
-    m_statusText = text;
-    showLatestTexts();
-}
-
-// A sweep changes the status text and the counter for every folder; painting
-// each change would cost more than the folder itself. During a sweep the latest
-// texts reach the screen at most every StatusIntervalMs, the last one always.
-void TForm1::showLatestTexts()
-{
-    const bool sweeping = m_engine && m_engine->busy();
-    if (!sweeping || !m_statusShown.isValid() || m_statusShown.elapsed() >= StatusIntervalMs) {
-        applyStatusText();
-    } else if (!m_statusTimer->isActive()) {
-        m_statusTimer->start(int(qMax<qint64>(1, StatusIntervalMs - m_statusShown.elapsed())));
-    }
-}
-
-void TForm1::applyStatusText()
-{
-    m_statusTimer->stop();
-    m_statusLabel->setText(Dialogs::displayText(m_statusText));
-    m_delCounter->setText(m_counterText);
-    m_statusShown.start();
-}
-
-QString TForm1::statusText() const
-{
-    return m_statusText;
-}
-
-void TForm1::setRemovalCounter(const QString &text)
-{
-    m_counterText = text;
-    showLatestTexts();
-}
-
-void TForm1::setStartCaption(const QString &caption)
-{
-    m_vacuola->setText(caption);
-}
-
-void TForm1::setStartEnabled(bool enabled)
-{
-    m_vacuola->setEnabled(enabled);
-}
-
-void TForm1::setDelFolderEnabled(bool enabled)
-{
-    m_delFolder->setEnabled(enabled);
-}
-
-void TForm1::setRunLock(bool on)
-{
-    m_saveExit->setEnabled(!on);
-    if (on) {
-        // A pop-up already open on a control that gets locked goes away with the lock.
-        m_searchDir->hidePopup();
-        m_scanPathMenu->hide();
-        m_iListMenu->hide();
-    }
-    m_searchDir->setEnabled(!on);
-    m_ignoreList->setEnabled(!on);
-}
-
-void TForm1::processMessages()
-{
-    QCoreApplication::processEvents();
-}
-
-QAction *TForm1::markAction(OptionMark mark) const
-{
-    switch (mark) {
-    case OptionMark::Log0:
-        return m_log[0];
-    case OptionMark::Log1:
-        return m_log[1];
-    case OptionMark::Log2:
-        return m_log[2];
-    case OptionMark::Log3:
-        return m_log[3];
-    case OptionMark::DisableReadOnly:
-        return m_disableReadOnly;
-    case OptionMark::NonStop:
-        return m_nonStop;
-    }
-    return nullptr;
-}
-
-bool TForm1::isMarked(OptionMark mark) const
-{
-    const QAction *action = markAction(mark);
-    return action != nullptr && action->isChecked();
-}
-
-void TForm1::setMarked(OptionMark mark, bool marked)
-{
-    if (QAction *action = markAction(mark))
-        action->setChecked(marked);
-}
-
-void TForm1::showInformation(const QString &text)
-{
-    m_dialogs->information(this, text);
-}
-
-Answer TForm1::askWarning(const QString &text)
-{
-    return m_dialogs->question(this, text);
-}
-
-bool TForm1::inputBox(const QString &title, const QString &prompt, QString &text)
-{
-    return m_dialogs->input(this, title, prompt, text);
-}
-
-void TForm1::bringToForeground()
-{
-    raise();
-    activateWindow();
-}
-
-void TForm1::showErrorReport(const QString &text)
-{
-    m_dialogs->errorReport(this, text);
-}
-
 // Commands
 
 void TForm1::VacuolaExecute()
 {
-    if (m_engine->busy()) {
+    if (sweeping()) {
         // Chosen during the sweep's own message pump: a stop request.
-        if (m_engine->running())
-            m_engine->VacuolaExecute();
+        requestStop();
         return;
     }
     try {
-        m_engine->VacuolaExecute();
+        engine().VacuolaExecute();
     } catch (const IoError &error) {
         showErrorReport(error.text());
     }
-    applyStatusText();
+    m_display->showNow();
     if (m_closePending) {
         m_closePending = false;
         close();
@@ -783,9 +389,9 @@ void TForm1::SaveExitExecute()
 
 void TForm1::AddFolderExecute()
 {
-    const QString path = m_dialogs->folder(this, QStringLiteral("検索フォルダを指定"));
+    const QString path = m_services.dialogs->folder(this, QStringLiteral("検索フォルダを指定"));
     if (!path.isEmpty())
-        m_searchRegister->AddSearchFolder(path);
+        m_wiring->searchRegister().AddSearchFolder(path);
 }
 
 QString TForm1::versionNotes()
@@ -826,22 +432,22 @@ void TForm1::HelpCallClick()
 
 SweepEngine &TForm1::engine() const
 {
-    return *m_engine;
+    return *m_wiring->sweep();
 }
 
 SearchFolderRegister &TForm1::searchFolders() const
 {
-    return *m_searchRegister;
+    return m_wiring->searchRegister();
 }
 
 ManagementFileRegister &TForm1::managementFiles() const
 {
-    return *m_ignoreRegister;
+    return m_wiring->ignoreRegister();
 }
 
 const SettingsFile &TForm1::settingsFile() const
 {
-    return *m_settings;
+    return m_wiring->settings();
 }
 
 HelpViewer *TForm1::helpViewer() const

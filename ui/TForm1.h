@@ -1,63 +1,31 @@
 #pragma once
 
 #include "engine/WindowServices.h"
-#include "registers/SettingsFile.h"
+#include "ui/FormActions.h"
+#include "ui/TForm1Services.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QRect>
 #include <QString>
-#include <QStringList>
-#include <QUrl>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
-class QAction;
-class QActionGroup;
 class QComboBox;
 class QLabel;
 class QListWidget;
-class QMenu;
 class QStatusBar;
-class QTimer;
 class QToolButton;
 
 namespace Vacuola {
 
-class CheckListManagementFileList;
-class Clock;
-class ComboSearchFolderList;
-class Dialogs;
-class FileSystem;
-class FormPlacement;
+class FormWiring;
 class HelpViewer;
 class ManagementFileRegister;
 class SearchFolderRegister;
+class SettingsFile;
+class StatusDisplay;
 class SweepEngine;
-class TextEditor;
-
-/** What the window works with. Empty members take the machine's own services. */
-struct TForm1Services
-{
-    FileSystem *fileSystem = nullptr;
-    Clock *clock = nullptr;
-    TextEditor *textEditor = nullptr;
-    Dialogs *dialogs = nullptr;
-    /** Hands a folder or a web address to the desktop. */
-    std::function<void(const QUrl &)> openUrl;
-    /** The folder of the settings file, the help file and the logs; no trailing slash. */
-    QString programFolder;
-    /** Empty: programFolder + "/vacuola.ini" and "/vacuola.hlp". */
-    QString settingsFile;
-    QString helpFile;
-    /** The command line without the program's own name. */
-    QStringList arguments;
-
-    /** The services of the running program: the executable's folder and name. */
-    static TForm1Services forExecutable(const QStringList &arguments);
-};
 
 /**
  * The program's one window. It holds the two registers in its controls, the
@@ -69,7 +37,10 @@ class TForm1 final : public QMainWindow, public WindowServices
     Q_DISABLE_COPY_MOVE(TForm1)
 
 public:
-    /** Builds the window and runs the start-up steps, which may show the version notes. */
+    /**
+     * Builds the window and runs the start-up steps, which may show the version
+     * notes. Empty members of `services` take the machine's own services.
+     */
     explicit TForm1(const TForm1Services &services, QWidget *parent = nullptr);
     /** Saves the settings once (a failure is shown by the default error report). */
     ~TForm1() override;
@@ -122,26 +93,17 @@ protected:
 
 private:
     void buildControls();
-    void buildActions();
-    void buildMenus();
+    void connectCommands();
     void layoutControls();
-    QAction *addItem(QMenu *menu, const QString &name, QAction *bound);
-    QAction *addCommand(QMenu *menu, const QString &name, const QString &caption);
-    QAction *markAction(OptionMark mark) const;
     int scaled(double designPixels) const;
-    void showLatestTexts();
-    /** Shows the latest status text and removal counter now. */
-    void applyStatusText();
+    bool sweeping() const;
+    /** Asks a running sweep to stop; it ends at its next folder. */
+    void requestStop();
     void FormCreate();
     void FormDestroy();
     bool ownsWidget(QObject *object) const;
-    /** The placement of the normal window, also while it is maximised or minimised. */
-    QRect normalPlacement() const;
 
     TForm1Services m_services;
-    std::unique_ptr<Dialogs> m_ownDialogs;
-    Dialogs *m_dialogs = nullptr;
-    FileSystem *m_fileSystem = nullptr;
     double m_scale = 1.0;
 
     // Controls
@@ -156,41 +118,10 @@ private:
     QStatusBar *m_status = nullptr;
     QLabel *m_statusLabel = nullptr;
 
-    // ActionList1
-    QAction *m_addFolder = nullptr;
-    QAction *m_delFolder = nullptr;
-    QAction *m_saveExit = nullptr;
-    QAction *m_vacuola = nullptr;
-    QAction *m_ignoreFileAdd = nullptr;
-    QAction *m_ignoreFileDel = nullptr;
-    QAction *m_ignoreFileAllOn = nullptr;
-    QAction *m_ignoreFileAllOff = nullptr;
-    QAction *m_ignoreFileSetAdd = nullptr;
-
-    // Option marks
-    QActionGroup *m_logGroup = nullptr;
-    QAction *m_log[4] = {};
-    QAction *m_disableReadOnly = nullptr;
-    QAction *m_nonStop = nullptr;
-
-    QMenu *m_scanPathMenu = nullptr;
-    QMenu *m_iListMenu = nullptr;
+    FormActions m_actions;
     HelpViewer *m_helpViewer = nullptr;
-
-    std::unique_ptr<ComboSearchFolderList> m_searchList;
-    std::unique_ptr<CheckListManagementFileList> m_ignoreEntries;
-    std::unique_ptr<SearchFolderRegister> m_searchRegister;
-    std::unique_ptr<ManagementFileRegister> m_ignoreRegister;
-    std::unique_ptr<SettingsFile> m_settings;
-    std::unique_ptr<FormPlacement> m_placement;
-    std::unique_ptr<SweepEngine> m_engine;
-    SettingsFile::Loaded m_loaded;
-
-    // The status bar repaints at most every 33 ms during a sweep; the text is always the latest.
-    QString m_statusText;
-    QTimer *m_statusTimer = nullptr;
-    QElapsedTimer m_statusShown;
-    QString m_counterText = QStringLiteral("0");
+    std::unique_ptr<StatusDisplay> m_display;
+    std::unique_ptr<FormWiring> m_wiring;
 
     // Taken when the window closes: restoring a maximised window is finished by
     // the window manager later, so the geometry read at the end may still be the

@@ -1,0 +1,63 @@
+#include "ui/StatusDisplay.h"
+
+#include "ui/Dialogs.h"
+
+#include <QLabel>
+
+namespace Vacuola {
+
+namespace {
+
+const int IntervalMs = 33;
+
+} // namespace
+
+StatusDisplay::StatusDisplay(QLabel &statusLabel, QLabel &counter, std::function<bool()> throttled)
+    : m_statusLabel(statusLabel), m_counter(counter), m_throttled(std::move(throttled))
+{
+    m_timer.setSingleShot(true);
+    QObject::connect(&m_timer, &QTimer::timeout, &m_statusLabel, [this] { showNow(); });
+}
+
+StatusDisplay::~StatusDisplay() = default;
+
+void StatusDisplay::setStatusText(const QString &text)
+{
+    m_statusText = text;
+    showLatest();
+}
+
+QString StatusDisplay::statusText() const
+{
+    return m_statusText;
+}
+
+void StatusDisplay::setCounter(const QString &text)
+{
+    m_counterText = text;
+    showLatest();
+}
+
+void StatusDisplay::showLatest()
+{
+    if (!m_throttled() || !m_shown.isValid() || m_shown.elapsed() >= IntervalMs) {
+        showNow();
+    } else if (!m_timer.isActive()) {
+        m_timer.start(static_cast<int>(qMax<qint64>(1, IntervalMs - m_shown.elapsed())));
+    }
+}
+
+void StatusDisplay::showNow()
+{
+    m_timer.stop();
+    m_statusLabel.setText(Dialogs::displayText(m_statusText));
+    m_counter.setText(m_counterText);
+    m_shown.start();
+}
+
+void StatusDisplay::stop()
+{
+    m_timer.stop();
+}
+
+} // namespace Vacuola

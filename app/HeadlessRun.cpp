@@ -1,9 +1,9 @@
 #include "app/HeadlessRun.h"
 
 #include "app/CommandLine.h"
+#include "core/WindowServices.h"
 #include "engine/DryRun.h"
 #include "engine/SweepEngine.h"
-#include "engine/WindowServices.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"

@@ -7,9 +7,9 @@
 // day's log is written into DIR) and 0 otherwise. The pump processes Qt events.
 // Prints one line: removed N errors M seconds S
 
-#include "engine/RegisterLists.h"
+#include "core/RegisterLists.h"
 #include "engine/SweepEngine.h"
-#include "engine/WindowServices.h"
+#include "core/WindowServices.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/TextEditor.h"

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/WindowServices.h"
 #include "engine/DryRunFileSystem.h"
-#include "engine/WindowServices.h"
 #include "registers/MemoryLists.h"
 #include "registers/SearchFolderRegister.h"
 

@@ -1,7 +1,7 @@
 #include "engine/SweepEngine.h"
 
-#include "engine/RegisterLists.h"
-#include "engine/WindowServices.h"
+#include "core/RegisterLists.h"
+#include "core/WindowServices.h"
 #include "platform/FileSystem.h"
 
 #include <QList>

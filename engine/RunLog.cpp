@@ -1,8 +1,9 @@
 #include "engine/SweepEngine.h"
 
-#include "engine/IoError.h"
-#include "engine/RegisterLists.h"
-#include "engine/WindowServices.h"
+#include "core/IoError.h"
+#include "core/RegisterLists.h"
+#include "core/Version.h"
+#include "core/WindowServices.h"
 #include "platform/Clock.h"
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
@@ -44,9 +45,10 @@ void SweepEngine::WriteLog(const QDateTime &startTime)
                           QStringLiteral("\t処理時間 = ") + Locale::elapsed(startTime.msecsTo(now)));
 
     // The end states begin with an ideographic space, not a blank.
-    LogList.insert(
-        0, QStringLiteral("Vacuola V1.13A フォルダ削除ロギング  検索フォルダ = ") + printable(m_sweptPath) +
-               (Running ? QStringLiteral("　終了状態 = 完了") : QStringLiteral("　終了状態 = 中止")));
+    LogList.insert(0,
+                   ProgramVersion + QStringLiteral(" フォルダ削除ロギング  検索フォルダ = ") +
+                       printable(m_sweptPath) +
+                       (Running ? QStringLiteral("　終了状態 = 完了") : QStringLiteral("　終了状態 = 中止")));
 
     LogList.append(QStringLiteral("*** Bottom of List ***"));
     LogList.append(QString());

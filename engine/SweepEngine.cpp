@@ -1,8 +1,8 @@
 #include "engine/SweepEngine.h"
 
-#include "engine/IoError.h"
-#include "engine/RegisterLists.h"
-#include "engine/WindowServices.h"
+#include "core/IoError.h"
+#include "core/RegisterLists.h"
+#include "core/WindowServices.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "registers/SearchFolderRegister.h"

@@ -1,7 +1,7 @@
 #include "registers/ManagementFileRegister.h"
 
-#include "engine/RegisterLists.h"
-#include "engine/WindowServices.h"
+#include "core/RegisterLists.h"
+#include "core/WindowServices.h"
 #include "platform/Cp932.h"
 
 namespace Vacuola {

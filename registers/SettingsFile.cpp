@@ -1,7 +1,8 @@
 #include "registers/SettingsFile.h"
 
-#include "engine/IoError.h"
-#include "engine/WindowServices.h"
+#include "core/IoError.h"
+#include "core/OptionMarks.h"
+#include "core/Version.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
 #include "platform/ProfileFile.h"
@@ -109,7 +110,7 @@ SettingsFile::SettingsFile(const QString &path, FileSystem &fileSystem)
 
 QString SettingsFile::currentVersion()
 {
-    return QStringLiteral("Vacuola V1.13A");
+    return ProgramVersion;
 }
 
 QString SettingsFile::pathForExecutable(const QString &executableFilePath)
@@ -126,7 +127,7 @@ QString SettingsFile::path() const
 }
 
 SettingsFile::Loaded SettingsFile::load(SearchFolderRegister &folders, ManagementFileRegister &names,
-                                        WindowServices &marks, const SettingsWindow &window) const
+                                        OptionMarks &marks, const SettingsWindow &window) const
 {
     ProfileFile file;
     Loaded loaded;
@@ -210,7 +211,7 @@ void SettingsFile::placeWindow(const Loaded &loaded, SettingsWindow &window) con
     window.setPlacement(clampedPlacement(loaded.placement, minimum, window.screenSize()));
 }
 
-void SettingsFile::applyLogOption(const Loaded &loaded, WindowServices &marks,
+void SettingsFile::applyLogOption(const Loaded &loaded, OptionMarks &marks,
                                   const std::function<void(const QDateTime &cutOff)> &purge,
                                   const QDateTime &now) const
 {
@@ -253,7 +254,7 @@ bool SettingsFile::versionNotesDue(const Loaded &loaded) const
 }
 
 void SettingsFile::save(const SearchFolderRegister &folders, const ManagementFileRegister &names,
-                        const WindowServices &marks, const Placement &placement) const
+                        const OptionMarks &marks, const Placement &placement) const
 {
     const auto failed = [this](int error) {
         return IoError(IoError::fromErrno(error).number(), QStringLiteral("%1 に書き込めません").arg(m_path));

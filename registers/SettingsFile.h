@@ -11,8 +11,8 @@ namespace Vacuola {
 
 class FileSystem;
 class ManagementFileRegister;
+class OptionMarks;
 class SearchFolderRegister;
-class WindowServices;
 
 /** The window's placement in pixels, independent of the window frame. */
 struct Placement
@@ -70,7 +70,7 @@ public:
 
     SettingsFile(const QString &path, FileSystem &fileSystem);
 
-    /** The version this release writes: "Vacuola V1.13A". */
+    /** The version this release writes: ProgramVersion. */
     static QString currentVersion();
     /** The settings file of an executable: its path with the extension replaced by ".ini". */
     static QString pathForExecutable(const QString &executableFilePath);
@@ -83,14 +83,14 @@ public:
      * the management file list to be empty. A missing or unreadable file gives
      * the defaults; nothing is reported.
      */
-    Loaded load(SearchFolderRegister &folders, ManagementFileRegister &names, WindowServices &marks,
+    Loaded load(SearchFolderRegister &folders, ManagementFileRegister &names, OptionMarks &marks,
                 const SettingsWindow &window) const;
 
     /** Sets the minimum size from the logical dpi and places the window within the screen. */
     void placeWindow(const Loaded &loaded, SettingsWindow &window) const;
 
     /** Marks the stored log option; options 1 and 2 purge logs older than a week or two. */
-    void applyLogOption(const Loaded &loaded, WindowServices &marks,
+    void applyLogOption(const Loaded &loaded, OptionMarks &marks,
                         const std::function<void(const QDateTime &cutOff)> &purge,
                         const QDateTime &now) const;
 
@@ -110,7 +110,7 @@ public:
      * Throws IoError(number, "<path> に書き込めません") when it cannot be written.
      */
     void save(const SearchFolderRegister &folders, const ManagementFileRegister &names,
-              const WindowServices &marks, const Placement &placement) const;
+              const OptionMarks &marks, const Placement &placement) const;
 
     // Pure parts, exposed for tests.
     /** round(dpi × 2.23) and round(dpi × 1.8), halves to even: 214 × 173 at 96 dpi. */

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/RegisterLists.h"
+#include "core/RegisterLists.h"
 
 #include <QtGlobal>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/WindowServices.h"
+#include "core/WindowServices.h"
 
 #include <QString>
 #include <QtGlobal>

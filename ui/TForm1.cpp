@@ -1,6 +1,7 @@
 #include "ui/TForm1.h"
 
-#include "engine/IoError.h"
+#include "core/IoError.h"
+#include "core/Version.h"
 #include "engine/SweepEngine.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
@@ -213,7 +214,7 @@ void TForm1::layoutControls()
 
 void TForm1::FormCreate()
 {
-    setWindowTitle(QStringLiteral("Vacuola V1.13A"));
+    setWindowTitle(ProgramVersion);
     // The help file is m_services.helpFile; the sweep owns ScanList and LogList.
     m_wiring->createSweep();
     SearchFolderRegister &folders = m_wiring->searchRegister();
@@ -396,16 +397,16 @@ void TForm1::AddFolderExecute()
 
 QString TForm1::versionNotes()
 {
-    return QStringLiteral(
-        "Vacuola "
-        "V1.13A\r\r\nV1."
-        "12からの変更点\r・検索フォルダ、管理ファイルの入力方法を改良\r・LOG管理、出力内容を改良\r"
-        "・ヘルプ追加ほか\r\r注）V1.12以前のINIファイルから設定項目を追加・変更していますので\r"
-        "　　旧版の設定の多くは引継ぎません、管理ファイル等の再登録をお願いします\r"
-        "　　管理ファイルは「管理ファイルセット追加」で以下の４つのファイルを登録出来ます\r"
-        "　　desktop.ini/thumbs.db/_thumbnl.sue/_catalog.vix\r"
-        "　　INIファイルについては最新版起動後に再作成しますので、意識する必要はありません\r\r"
-        "V1.13からの変更点\r・リソース開放漏れ修正");
+    return ProgramVersion +
+           QStringLiteral(
+               "\r\r\nV1."
+               "12からの変更点\r・検索フォルダ、管理ファイルの入力方法を改良\r・LOG管理、出力内容を改良\r"
+               "・ヘルプ追加ほか\r\r注）V1.12以前のINIファイルから設定項目を追加・変更していますので\r"
+               "　　旧版の設定の多くは引継ぎません、管理ファイル等の再登録をお願いします\r"
+               "　　管理ファイルは「管理ファイルセット追加」で以下の４つのファイルを登録出来ます\r"
+               "　　desktop.ini/thumbs.db/_thumbnl.sue/_catalog.vix\r"
+               "　　INIファイルについては最新版起動後に再作成しますので、意識する必要はありません\r\r"
+               "V1.13からの変更点\r・リソース開放漏れ修正");
 }
 
 void TForm1::About1Click()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/WindowServices.h"
+#include "core/WindowServices.h"
 #include "ui/FormActions.h"
 #include "ui/TForm1Services.h"
 

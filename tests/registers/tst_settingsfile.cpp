@@ -1,4 +1,4 @@
-#include "engine/IoError.h"
+#include "core/IoError.h"
 #include "platform/Cp932.h"
 #include "platform/ProfileFile.h"
 #include "registers/ManagementFileRegister.h"

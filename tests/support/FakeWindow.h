@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/RegisterLists.h"
-#include "engine/WindowServices.h"
+#include "core/RegisterLists.h"
+#include "core/WindowServices.h"
 #include "platform/Clock.h"
 #include "platform/TextEditor.h"
 #include "registers/MemoryLists.h"

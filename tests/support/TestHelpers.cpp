@@ -1,6 +1,6 @@
 #include "tests/support/TestHelpers.h"
 
-#include "engine/RegisterLists.h"
+#include "core/RegisterLists.h"
 
 #include <QFile>
 #include <QLocale>

@@ -1,19 +1,10 @@
 #pragma once
 
+#include "core/OptionMarks.h"
+
 #include <QString>
 
 namespace Vacuola {
-
-// The option marks of the settings menu.
-enum class OptionMark
-{
-    Log0,
-    Log1,
-    Log2,
-    Log3,
-    DisableReadOnly,
-    NonStop
-};
 
 enum class Answer
 {
@@ -26,11 +17,9 @@ enum class Answer
  * What the main window offers every command. The window implements it on its
  * real controls; the core reaches the window only through this interface.
  */
-class WindowServices
+class WindowServices : public OptionMarks
 {
 public:
-    virtual ~WindowServices() = default;
-
     virtual void setStatusText(const QString &text) = 0;
     /** The caption of the removal counter. */
     virtual void setRemovalCounter(const QString &text) = 0;
@@ -42,10 +31,6 @@ public:
     virtual void setRunLock(bool on) = 0;
     /** Handles every pending message, running the commands they trigger, then returns. */
     virtual void processMessages() = 0;
-
-    virtual bool isMarked(OptionMark mark) const = 0;
-    /** Marks an option; marking one log item clears the other three. */
-    virtual void setMarked(OptionMark mark, bool marked) = 0;
 
     /** Modal information box: title "Vacuola", no icon, one button "OK". */
     virtual void showInformation(const QString &text) = 0;

@@ -1,4 +1,4 @@
-#include "engine/IoError.h"
+#include "core/IoError.h"
 
 #include <cerrno>
 

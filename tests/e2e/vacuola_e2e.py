@@ -73,7 +73,7 @@ def make_file(root, rel, text="x\n"):
 
 
 def log_blocks(path):
-    """The log file's blocks as lists of lines; checks CR LF endings and CP932."""
+    """The log file's blocks as lists of lines, each ending in its empty line; checks CR LF endings and CP932."""
     text = xs.read_cp932(path)
     expect(text.endswith("\r\n\r\n"), "the log does not end with an empty line")
     expect("\n" not in text.replace("\r\n", ""), "the log has a line end other than CR LF")
@@ -82,9 +82,17 @@ def log_blocks(path):
     return [(b + end).split("\r\n")[:-1] for b in text[:-len(end)].split(end)]
 
 
+def folder_lines(block):
+    """The lines of a log block between its two markers."""
+    return block[block.index("*** Top of List ***") + 1:block.index("*** Bottom of List ***")]
+
+
 def wait_log_blocks(program, count, timeout=30):
-    """Waits until the day's log holds count complete blocks."""
+    """Waits until the day's log holds count complete blocks; fails at once when the program has ended."""
     def ready():
+        if program.proc.poll() is not None:
+            raise Failure("the program ended with exit code %d before the log held %d block(s)"
+                          % (program.proc.returncode, count))
         path = program.log_path()
         if not os.path.exists(path):
             return None
@@ -218,53 +226,50 @@ def scenario_readonly(args, work):
             os.chmod(read_only, 0o755)
 
 
-def make_big_tree(root, folders, fan_out=8):
-    """A tree of empty folders, breadth first; returns the parents of the deepest level."""
-    os.makedirs(root)
-    level, made = [root], 1
-    while made < folders:
-        below = []
-        for parent in level:
-            for i in range(fan_out):
-                if made >= folders:
-                    break
-                path = os.path.join(parent, "d%d" % i)
-                os.mkdir(path)
-                below.append(path)
-                made += 1
-        previous, level = level, below
-    return previous
+def make_broad_tree(root, branches, leaves):
+    """root with `branches` folders of `leaves` empty folders each; returns the branches.
+
+    The sweep lists root, then one branch, whose leaves it removes one after the other:
+    its first removal changes that branch, whichever branch the listing gives first.
+    """
+    made = []
+    for b in range(branches):
+        branch = os.path.join(root, "b%02d" % b)
+        for i in range(leaves):
+            os.makedirs(os.path.join(branch, "d%03d" % i))
+        made.append(branch)
+    return made
 
 
 def scenario_stop(args, work):
-    folders = 60000
+    branches, leaves = 64, 300
+    folders = 1 + branches * (1 + leaves)
     root = os.path.join(work, "big")
-    probes = make_big_tree(root, folders)
+    probes = make_broad_tree(root, branches, leaves)
     before = {p: os.stat(p).st_mtime_ns for p in probes}
 
     def sweep_started():
-        for path, mtime in before.items():
-            try:
-                if os.stat(path).st_mtime_ns != mtime:
-                    return True
-            except FileNotFoundError:
-                return True
-        return False
+        if program.proc.poll() is not None:
+            raise Failure("the program ended with exit code %d during the sweep" % program.proc.returncode)
+        return any(not os.path.isdir(p) or os.stat(p).st_mtime_ns != mtime for p, mtime in before.items())
 
     program = xs.Program(args.program, args.help_file, ini=xs.ini_lines({"LOG保存設定": "3"}), parent=work)
     program.start(root)
     window = program.main_window()
-    start_sweep(window)
-    # The stop is chosen once the first removals show on disk: the sweep is under way.
-    xs.wait_until(sweep_started, 20, "the sweep to remove a folder", interval=0.005)
-    xs.keys("alt+f", "p")
+    # The stop is chosen once the first removal shows on disk: the sweep is under way. The
+    # program is held still while each of the two commands is chosen, so that the sweep
+    # cannot run ahead of the test, however fast it is; let go, it takes the keys at once.
+    with program.held():
+        start_sweep(window)
+    xs.wait_until(sweep_started, 20, "the sweep to remove a folder", interval=0.001)
+    with program.held():
+        xs.keys("alt+f", "p")
     blocks = wait_log_blocks(program, 1)
     left = sum(len(dirs) for _, dirs, _ in os.walk(root)) + 1
     title = blocks[0][0]
     expect(title.endswith("　終了状態 = 中止"), "title of a stopped sweep: %r" % title)
     deleted = int(blocks[0][2].split(" = ")[1])
-    folder_lines = blocks[0][6:-2]
-    expect_equal(len(folder_lines), deleted, "folder lines of the stopped sweep")
+    expect_equal(len(folder_lines(blocks[0])), deleted, "folder lines of the stopped sweep")
     expect(0 < deleted < folders, "the stop left %d of %d folders removed" % (deleted, folders))
     expect_equal(left, folders - deleted, "folders left after the stop")
     expect(os.path.isdir(root), "the swept folder was removed although the sweep was stopped")
@@ -277,7 +282,7 @@ def scenario_stop(args, work):
     xs.focus(window)
     xs.keys("alt+F4")
     try:
-        program.wait_exit(5)
+        program.wait_exit()
         alt_f4_closed = True
     except Failure:
         alt_f4_closed = False
@@ -285,7 +290,7 @@ def scenario_stop(args, work):
         xs.keys("alt+f", "x")
         program.wait_exit()
     check_block(blocks[1], root, "完了", folders - deleted, "", sorted(
-        set(blocks[1][6:-2]), key=str.lower))
+        set(folder_lines(blocks[1])), key=str.lower))
     expect(not os.path.lexists(root), "the second sweep left the emptied tree")
     ini_text = xs.read_cp932(program.ini).split("\r\n")
     expect("検索フォルダ数=0" in ini_text, "the removed search folder is still registered")
@@ -355,7 +360,7 @@ SCENARIOS = {
 
 def run_scenario(args, server):
     """Runs one scenario in a scratch folder; prints why it failed and returns False."""
-    work = tempfile.mkdtemp(prefix="vacuola-e2e-")
+    work = tempfile.mkdtemp(prefix="vacuola-e2e-", dir=xs.scratch_parent())
     try:
         SCENARIOS[args.scenario](args, work)
         return True

@@ -6,9 +6,11 @@ inside an X server without a window manager (XServer below): a window is focused
 ignores synthetic events addressed to a window.
 """
 import codecs
+import contextlib
 import os
 import select
 import shutil
+import signal
 import struct
 import subprocess
 import tempfile
@@ -22,6 +24,14 @@ CURRENT_VERSION = "Vacuola V1.13A"
 
 class Failure(Exception):
     """A scenario's expectation that did not hold."""
+
+
+def scratch_parent():
+    """Where scratch trees go: a memory file system (/dev/shm) where there is one, else the
+    temporary folder. On a disk, making and removing thousands of folders takes whatever
+    time the disk's other users leave, many times the program's own."""
+    shm = "/dev/shm"
+    return shm if os.path.isdir(shm) and os.access(shm, os.W_OK) else None
 
 
 def tools_missing():
@@ -290,6 +300,21 @@ class Program:
             if time.monotonic() > deadline:
                 raise Failure("the program did not end within %d s" % timeout)
             time.sleep(0.02)
+
+    @contextlib.contextmanager
+    def held(self):
+        """Holds the program still (SIGSTOP) while the with block runs, then lets it go on.
+        Keys sent meanwhile wait for it in the X server's queue."""
+        os.kill(self.proc.pid, signal.SIGSTOP)
+        try:
+            _, status = os.waitpid(self.proc.pid, os.WUNTRACED)
+            if not os.WIFSTOPPED(status):
+                self.proc.returncode = os.waitstatus_to_exitcode(status)
+                raise Failure("the program ended with exit code %d" % self.proc.returncode)
+            yield
+        finally:
+            if self.proc.returncode is None:
+                os.kill(self.proc.pid, signal.SIGCONT)
 
     def wait_window(self, title, timeout=15):
         return wait_window(title, timeout, self.proc)

@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace Vacuola {
@@ -117,6 +119,39 @@ void QtDialogs::errorReport(QWidget *parent, const QString &text)
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
     box.exec();
+}
+
+bool QtDialogs::preview(QWidget *parent, const QString &summary, const QStringList &lines)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("削除予定の確認"));
+    dialog.setSizeGripEnabled(true);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *label = new QLabel(summary, &dialog);
+    label->setTextFormat(Qt::PlainText);
+    auto *list = new QPlainTextEdit(&dialog);
+    list->setReadOnly(true);
+    list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    list->setPlainText(lines.join(QLatin1Char('\n')));
+    // Explicit buttons rather than a button box, so that their order is the same under every style.
+    auto *buttons = new QHBoxLayout;
+    auto *start = new QPushButton(QStringLiteral("削除開始"), &dialog);
+    auto *close = new QPushButton(QStringLiteral("閉じる"), &dialog);
+    start->setAutoDefault(false);
+    close->setDefault(true);
+    QObject::connect(start, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(close, &QPushButton::clicked, &dialog, &QDialog::reject);
+    buttons->addStretch(1);
+    buttons->addWidget(start);
+    buttons->addWidget(close);
+    layout->addWidget(label);
+    layout->addWidget(list, 1);
+    layout->addLayout(buttons);
+    QWidget::setTabOrder(list, start);
+    QWidget::setTabOrder(start, close);
+    dialog.resize(480, 320);
+    close->setFocus();
+    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace Vacuola

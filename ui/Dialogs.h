@@ -3,6 +3,7 @@
 #include "core/WindowServices.h"
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 class QWidget;
@@ -28,6 +29,11 @@ public:
     virtual QString folder(QWidget *parent, const QString &title) = 0;
     /** The application's default error report: critical icon, title "Vacuola", text and ".". */
     virtual void errorReport(QWidget *parent, const QString &text) = 0;
+    /**
+     * The folders a sweep would remove: a resizable box with the summary, the
+     * lines, and the buttons "削除開始" and "閉じる" (the default). True for 削除開始.
+     */
+    virtual bool preview(QWidget *parent, const QString &summary, const QStringList &lines) = 0;
 
     /** A text's lone "\r" and "\r\n" become line breaks. */
     static QString displayText(const QString &text);
@@ -45,6 +51,7 @@ public:
     bool input(QWidget *parent, const QString &title, const QString &prompt, QString &text) override;
     QString folder(QWidget *parent, const QString &title) override;
     void errorReport(QWidget *parent, const QString &text) override;
+    bool preview(QWidget *parent, const QString &summary, const QStringList &lines) override;
 };
 
 } // namespace Vacuola

@@ -349,7 +349,35 @@ def scenario_restart(args, work):
     expect(second == first, "the settings file changed between the runs")
 
 
+def scenario_preview(args, work):
+    """削除予定の確認 lists without touching anything; 削除開始 in its box then sweeps."""
+    root = os.path.join(work, "tree")
+    make_dirs(root, ["a/b", "keep/e"])
+    make_file(root, "keep/file.txt")
+    make_file(root, "t/Thumbs.db")
+    program = xs.Program(args.program, args.help_file, ini=xs.ini_lines(names=["thumbs.db"]), parent=work)
+    program.start(root)
+    window = program.main_window()
+    before = entries_below(root)
+    xs.focus(window)
+    xs.keys("alt+f", "t")
+    box = program.wait_window("削除予定の確認")
+    expect_equal(entries_below(root), before, "tree while the preview box is shown")
+    expect(program.logs() == [], "the preview wrote a log")
+    # The box opens on 閉じる; 削除開始 stands before it.
+    xs.focus(box)
+    xs.keys("shift+Tab", "space")
+    xs.wait_no_window("削除予定の確認")
+    blocks = wait_log_blocks(program, 1)
+    close_window(program, window)
+    expect_equal(len(blocks), 1, "log blocks")
+    check_block(blocks[0], root, "完了", 4, "0:thumbs.db\t",
+                [root + "/a", root + "/a/b", root + "/keep/e", root + "/t - 0"])
+    expect_equal(entries_below(root), ["./", "keep/", "keep/file.txt"], "tree after 削除開始")
+
+
 SCENARIOS = {
+    "preview": scenario_preview,
     "first_start": scenario_first_start,
     "sweep": scenario_sweep,
     "readonly": scenario_readonly,

@@ -27,4 +27,10 @@ void ScriptedDialogs::errorReport(QWidget *, const QString &text)
     showErrorBox(text + QLatin1Char('.'));
 }
 
+bool ScriptedDialogs::preview(QWidget *, const QString &summary, const QStringList &lines)
+{
+    previews << QStringList{summary} + lines;
+    return previewStarts;
+}
+
 } // namespace Vacuola::Test

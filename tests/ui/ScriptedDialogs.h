@@ -3,6 +3,9 @@
 #include "tests/support/DialogScript.h"
 #include "ui/Dialogs.h"
 
+#include <QList>
+#include <QStringList>
+
 namespace Vacuola::Test {
 
 /** The window's boxes answered from a script; every box shown is recorded. */
@@ -18,6 +21,11 @@ public:
     QString folder(QWidget *parent, const QString &title) override;
     /** Recorded as shown: the text and ".". */
     void errorReport(QWidget *parent, const QString &text) override;
+    /** Recorded as the summary followed by the lines; answers 削除開始 when `previewStarts`. */
+    bool preview(QWidget *parent, const QString &summary, const QStringList &lines) override;
+
+    QList<QStringList> previews;
+    bool previewStarts = false;
 };
 
 } // namespace Vacuola::Test

@@ -99,6 +99,7 @@ void buildMainMenu(QMainWindow &window, FormActions &a)
     QMenu *file1 = submenu(bar, QStringLiteral("File1"), QStringLiteral("ファイル(&F)"), font);
     bar->addMenu(file1);
     addItem(file1, QStringLiteral("Vacuola1"), a.Vacuola);
+    a.Preview = addCommand(file1, QStringLiteral("Preview"), QStringLiteral("削除予定の確認(&T)..."));
     QMenu *dir = submenu(file1, QStringLiteral("Dir"), QStringLiteral("検索フォルダ"), font);
     file1->addMenu(dir);
     addItem(dir, QStringLiteral("DirAdd1"), a.AddFolder);

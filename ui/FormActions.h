@@ -36,6 +36,7 @@ struct FormActions
     QAction *NonStop = nullptr;
 
     // Items with a command of their own
+    QAction *Preview = nullptr;
     QAction *LogView = nullptr;
     QAction *FolderView = nullptr;
     QAction *About1 = nullptr;

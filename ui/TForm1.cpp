@@ -2,6 +2,7 @@
 
 #include "core/IoError.h"
 #include "core/Version.h"
+#include "engine/DryRun.h"
 #include "engine/SweepEngine.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
@@ -171,6 +172,9 @@ void TForm1::connectCommands()
             [this] { m_wiring->searchRegister().DelFolderExecute(); });
     connect(a.SaveExit, &QAction::triggered, this, &TForm1::SaveExitExecute);
     connect(a.Vacuola, &QAction::triggered, this, &TForm1::VacuolaExecute);
+    connect(a.Preview, &QAction::triggered, this, &TForm1::PreviewClick);
+    connect(a.Vacuola, &QAction::changed, this, &TForm1::updatePreview);
+    updatePreview();
     connect(a.IgnoreFileAdd, &QAction::triggered, this, [&names] { names.IgnoreFileAddExecute(); });
     connect(a.IgnoreFileDel, &QAction::triggered, this, [&names] { names.IgnoreFileDelExecute(); });
     connect(a.IgnoreFileAllOn, &QAction::triggered, this, [&names] { names.IgnoreFileAllOnExecute(); });
@@ -285,11 +289,16 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 bool TForm1::sweeping() const
 {
-    return m_wiring && m_wiring->sweep() != nullptr && m_wiring->sweep()->busy();
+    return (m_wiring && m_wiring->sweep() != nullptr && m_wiring->sweep()->busy()) ||
+           (m_preview && m_preview->busy());
 }
 
 void TForm1::requestStop()
 {
+    if (m_preview && m_preview->busy()) {
+        m_preview->stop();
+        return;
+    }
     // A stopped sweep still winding down takes no second request.
     if (engine().running())
         engine().VacuolaExecute();
@@ -377,6 +386,7 @@ void TForm1::VacuolaExecute()
         showErrorReport(error.text());
     }
     m_display->showNow();
+    updatePreview();
     if (m_closePending) {
         m_closePending = false;
         close();

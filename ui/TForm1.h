@@ -19,6 +19,7 @@ class QToolButton;
 
 namespace Vacuola {
 
+class DryRun;
 class FormWiring;
 class HelpViewer;
 class ManagementFileRegister;
@@ -63,6 +64,8 @@ public:
 
     // Commands
     void VacuolaExecute();
+    /** Lists what a sweep of the selected folder would remove, and offers to start it. */
+    void PreviewClick();
     void SaveExitExecute();
     void AddFolderExecute();
     void About1Click();
@@ -96,7 +99,10 @@ private:
     void connectCommands();
     void layoutControls();
     int scaled(double designPixels) const;
+    /** True while a sweep or a preview runs, also while it winds down. */
     bool sweeping() const;
+    /** Enables the preview exactly when the start action is enabled and nothing runs. */
+    void updatePreview();
     /** Asks a running sweep to stop; it ends at its next folder. */
     void requestStop();
     void FormCreate();
@@ -122,6 +128,7 @@ private:
     HelpViewer *m_helpViewer = nullptr;
     std::unique_ptr<StatusDisplay> m_display;
     std::unique_ptr<FormWiring> m_wiring;
+    std::unique_ptr<DryRun> m_preview;
 
     // Taken when the window closes: restoring a maximised window is finished by
     // the window manager later, so the geometry read at the end may still be the

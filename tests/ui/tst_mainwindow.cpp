@@ -81,6 +81,8 @@ private slots:
     void readOnlyQuestion_data();
     void readOnlyQuestion();
     void closeDuringSweepClosesAfterReturn();
+    void previewThenAnswer_data();
+    void previewThenAnswer();
     void settingsWriteFailureShowsErrorBox();
 
     void sortingKeepsMarks();
@@ -123,6 +125,7 @@ void MainWindowTest::mainMenuTree()
     const QStringList expected = {
         QStringLiteral("File1 ファイル(&F)"),
         QStringLiteral("  Vacuola1 開始(&S) -> Vacuola"),
+        QStringLiteral("  Preview 削除予定の確認(&T)..."),
         QStringLiteral("  Dir 検索フォルダ"),
         QStringLiteral("    DirAdd1 検索フォルダ追加(&A)... -> AddFolder"),
         QStringLiteral("    DirDel1 検索フォルダ削除(&D) -> DelFolder"),
@@ -241,6 +244,7 @@ void MainWindowTest::startingState()
     QCOMPARE(searchDir->toolTip(), QString());
     QVERIFY(!m_rig->find<QAction>(QStringLiteral("Vacuola"))->isEnabled());
     QCOMPARE(m_rig->find<QAction>(QStringLiteral("Vacuola"))->text(), QStringLiteral("開始(&S)"));
+    QVERIFY(!m_rig->find<QAction>(QStringLiteral("Preview"))->isEnabled());
     QVERIFY(!m_rig->find<QAction>(QStringLiteral("DelFolder"))->isEnabled());
     QVERIFY(m_rig->find<QAction>(QStringLiteral("SaveExit"))->isEnabled());
     QCOMPARE(window.statusText(), QStringLiteral("フォルダを指定して下さい"));
@@ -270,6 +274,7 @@ void MainWindowTest::runLockDuringSweepAndRelease()
         QVERIFY(!ignoreList->isEnabled());
         QCOMPARE(m_rig->find<QAction>(QStringLiteral("Vacuola1"))->text(), QStringLiteral("中止(&P)"));
         QVERIFY(m_rig->find<QAction>(QStringLiteral("Vacuola1"))->isEnabled());
+        QVERIFY(!m_rig->find<QAction>(QStringLiteral("Preview"))->isEnabled());
         // The locked drop-down takes no double click and no pop-up menu.
         QTest::mouseDClick(searchDir, Qt::LeftButton);
         QVERIFY(m_rig->dialogs.folderTitles.isEmpty());
@@ -394,6 +399,70 @@ void MainWindowTest::readOnlyQuestion()
     QVERIFY2(m_rig->window->statusText().startsWith(summary), qPrintable(m_rig->window->statusText()));
     if (!removed)
         m_rig->work.setReadOnly(QStringLiteral("root/ro"), false);
+}
+
+void MainWindowTest::previewThenAnswer_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("削除開始") << QStringLiteral("start");
+    QTest::newRow("閉じる") << QStringLiteral("close");
+    QTest::newRow("中止 during the preview") << QStringLiteral("stop");
+}
+
+// The preview runs like a sweep (stoppable, the item disabled meanwhile), lists
+// without touching anything, and 削除開始 then sweeps what it listed.
+void MainWindowTest::previewThenAnswer()
+{
+    QFETCH(QString, answer);
+    m_rig->work.createDir(QStringLiteral("root/a/b"));
+    m_rig->work.createFile(QStringLiteral("root/t/Thumbs.db"));
+    m_rig->work.createFile(QStringLiteral("root/keep/x.txt"));
+    const QString root = m_rig->work.absolute(QStringLiteral("root"));
+    registerFolder(root);
+    m_rig->window->managementFiles().AddIgnoreFile(QStringLiteral("thumbs.db"));
+    const QStringList before = m_rig->work.tree();
+    auto *preview = m_rig->find<QAction>(QStringLiteral("Preview"));
+    auto *start = m_rig->find<QAction>(QStringLiteral("Vacuola"));
+    QVERIFY(preview->isEnabled());
+    bool checked = false;
+    runQueued(m_rig->window.get(), [&] {
+        checked = true;
+        QVERIFY(!preview->isEnabled());
+        QCOMPARE(start->text(), QStringLiteral("中止(&P)"));
+        QVERIFY(!m_rig->find<QComboBox>(QStringLiteral("SearchDir"))->isEnabled());
+        if (answer == QLatin1String("stop"))
+            start->trigger();
+    });
+    m_rig->dialogs.previewStarts = answer == QLatin1String("start");
+    preview->trigger();
+    QVERIFY(checked);
+
+    QVERIFY(start->isEnabled());
+    QCOMPARE(start->text(), QStringLiteral("開始(&S)"));
+    QCOMPARE(preview->isEnabled(), start->isEnabled());
+    if (answer == QLatin1String("stop")) {
+        QVERIFY(m_rig->dialogs.previews.isEmpty());
+        QVERIFY(m_rig->window->statusText().startsWith(QStringLiteral("確認中止 ")));
+        QCOMPARE(m_rig->work.tree(), before);
+        return;
+    }
+    QCOMPARE(m_rig->dialogs.previews.size(), 1);
+    QStringList shown = m_rig->dialogs.previews.first();
+    QCOMPARE(shown.takeFirst(), QStringLiteral("確認終了 3件削除予定"));
+    QCOMPARE(shown.last(), root + QStringLiteral("/a"));
+    shown.sort();
+    QCOMPARE(shown, QStringList({root + QStringLiteral("/a"), root + QStringLiteral("/a/b"),
+                                 root + QStringLiteral("/t - 0")}));
+    QCOMPARE(m_rig->find<QLabel>(QStringLiteral("DelCounter"))->text(),
+             answer == QLatin1String("start") ? QStringLiteral("3") : QStringLiteral("0"));
+    if (answer == QLatin1String("start")) {
+        QCOMPARE(m_rig->window->statusText(), QStringLiteral("検索終了 3件削除しました"));
+        QCOMPARE(m_rig->work.tree(), QStringList({QStringLiteral("root/"), QStringLiteral("root/keep/"),
+                                                  QStringLiteral("root/keep/x.txt")}));
+    } else {
+        QCOMPARE(m_rig->window->statusText(), QStringLiteral("確認終了 3件削除予定"));
+        QCOMPARE(m_rig->work.tree(), before);
+    }
 }
 
 void MainWindowTest::closeDuringSweepClosesAfterReturn()

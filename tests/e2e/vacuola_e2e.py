@@ -310,9 +310,10 @@ def scenario_restart(args, work):
     xs.keys("alt+s", "r")
     xs.keys("alt+s", "n")
     xs.keys("alt+s", "l", "3")
-    # File menu: 開始, 検索フォルダ, 管理ファイル; its submenu: セット追加(&S), then チェック全てOFF(&N).
-    xs.keys("alt+f", "Down", "Down", "Right", "s")
-    xs.keys("alt+f", "Down", "Down", "Right", "n")
+    # File menu: 開始, 削除予定の確認, 検索フォルダ, 管理ファイル; its submenu: セット追加(&S), then
+    # チェック全てOFF(&N).
+    xs.keys("alt+f", "Down", "Down", "Down", "Right", "s")
+    xs.keys("alt+f", "Down", "Down", "Down", "Right", "n")
     xs.xdotool("windowmove", "--sync", window, "100", "80")
     xs.xdotool("windowsize", "--sync", window, "400", "300")
     xs.wait_until(lambda: xs.geometry(window) == (100, 80, 400, 300), 10, "the window to move")

@@ -1,6 +1,7 @@
 #include "app/HeadlessRun.h"
 
 #include "app/CommandLine.h"
+#include "core/Version.h"
 #include "core/WindowServices.h"
 #include "engine/DryRun.h"
 #include "engine/SweepEngine.h"
@@ -196,7 +197,7 @@ int runHeadless(const CommandLine &command)
         Console::writeOut(CommandLine::usage());
         return 0;
     case CommandLine::Mode::Version:
-        Console::writeOut(SettingsFile::currentVersion());
+        Console::writeOut(QString(ProgramVersion));
         return 0;
     case CommandLine::Mode::UsageError:
         Console::writeError(command.error);

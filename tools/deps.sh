@@ -8,7 +8,7 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
           fonts-ipafont-gothic qt6-translations-l10n)
 if [ "${1:-}" = "--test" ]; then
     packages+=(xvfb xauth xdotool x11-utils clang libclang-rt-14-dev python3
-               dpkg-dev desktop-file-utils appstream)
+               dpkg-dev file desktop-file-utils appstream)
 fi
 
 missing=()

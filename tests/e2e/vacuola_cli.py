@@ -15,17 +15,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xsession as xs  # noqa: E402
-from xsession import Failure  # noqa: E402
-
-
-def expect(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def expect_equal(actual, expected, what):
-    if actual != expected:
-        raise Failure("%s:\n  expected %r\n  actual   %r" % (what, expected, actual))
+from xsession import Failure, expect, expect_equal  # noqa: E402
 
 
 class Cli:

@@ -18,7 +18,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xsession as xs  # noqa: E402
-from xsession import Failure  # noqa: E402
+from xsession import Failure, expect, expect_equal  # noqa: E402
 
 SKIP = 77
 PRESET_SORTED = ["_catalog.vix", "_thumbnl.sue", "desktop.ini", "thumbs.db"]
@@ -26,16 +26,6 @@ LEGEND_ALL = "".join("%d:%s\t" % (i, n) for i, n in enumerate(PRESET_SORTED))
 # The C locale's short date ("8 Dec 2026") and long time forms; the elapsed time reads as a time of day.
 TIMES_LINE = re.compile(r"開始日時 = (\d{1,2} [A-Z][a-z]{2} \d{4})( \d{2}:\d{2}:\d{2})?\t処理時間 = \d{2}:\d{2}:\d{2}")
 MONTHS = "Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec".split()
-
-
-def expect(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def expect_equal(actual, expected, what):
-    if actual != expected:
-        raise Failure("%s:\n  expected %r\n  actual   %r" % (what, expected, actual))
 
 
 def entries_below(root):

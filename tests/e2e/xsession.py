@@ -26,6 +26,16 @@ class Failure(Exception):
     """A scenario's expectation that did not hold."""
 
 
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def expect_equal(actual, expected, what):
+    if actual != expected:
+        raise Failure("%s:\n  expected %r\n  actual   %r" % (what, expected, actual))
+
+
 def scratch_parent():
     """Where scratch trees go: a memory file system (/dev/shm) where there is one, else the
     temporary folder. On a disk, making and removing thousands of folders takes whatever

@@ -30,8 +30,9 @@ void SweepEngine::reportFailure(const QString &text)
         window.showInformation(text);
 }
 
-void SweepEngine::RemoveFolder(const QString &path)
+void SweepEngine::RemoveFolder(FolderId folder)
 {
+    const QString path = m_nodes.path(folder);
     WindowServices &window = m_context.window;
     int error = 0;
     QString marker;
@@ -39,7 +40,7 @@ void SweepEngine::RemoveFolder(const QString &path)
 
     // The listing that judged this folder empty was made just now; its mode and
     // files stand until a box runs the event loop.
-    const bool listed = m_lastListing.valid && m_lastListing.path == path;
+    const bool listed = m_lastListing.valid && m_lastListing.folder == folder;
     m_lastListing.valid = false;
     bool readOnly = false;
     int readError = 0;
@@ -100,7 +101,7 @@ void SweepEngine::RemoveFolder(const QString &path)
                                     : printable(path) + printable(marker) + QString::number(error) +
                                           QLatin1Char(')') + printable(errorMessage(error)) + suffix;
     if (!window.isMarked(OptionMark::Log0))
-        LogList.append(line);
+        LogList.append({line});
     if (error == 0)
         ++DelCount;
     else

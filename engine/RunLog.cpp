@@ -22,9 +22,9 @@ QString SweepEngine::logFilePath(const QDateTime &moment) const
 
 void SweepEngine::WriteLog(const QDateTime &startTime)
 {
-    Locale::sortIgnoreCase(LogList);
+    LogList.sort();
 
-    LogList.insert(0, QStringLiteral("*** Top of List ***"));
+    LogList.insertFirst(QStringLiteral("*** Top of List ***"));
 
     const ManagementFileList &list = m_context.managementFiles;
     QString legend;
@@ -32,42 +32,32 @@ void SweepEngine::WriteLog(const QDateTime &startTime)
         if (list.isChecked(i))
             legend += QString::number(i) + QLatin1Char(':') + printable(list.name(i)) + QLatin1Char('\t');
     }
-    LogList.insert(0, legend);
-    LogList.insert(0, QStringLiteral("削除対象管理ファイル"));
+    LogList.insertFirst(legend);
+    LogList.insertFirst(QStringLiteral("削除対象管理ファイル"));
 
     QString counts = QStringLiteral("削除件数 = ") + QString::number(DelCount);
     if (ErrCount != 0)
         counts += QStringLiteral("\tエラー件数 = ") + QString::number(ErrCount);
-    LogList.insert(0, counts);
+    LogList.insertFirst(counts);
 
     const QDateTime now = m_context.clock.now();
-    LogList.insert(0, QStringLiteral("開始日時 = ") + Locale::startMoment(startTime) +
-                          QStringLiteral("\t処理時間 = ") + Locale::elapsed(startTime.msecsTo(now)));
+    LogList.insertFirst(QStringLiteral("開始日時 = ") + Locale::startMoment(startTime) +
+                        QStringLiteral("\t処理時間 = ") + Locale::elapsed(startTime.msecsTo(now)));
 
     // The end states begin with an ideographic space, not a blank.
-    LogList.insert(0,
-                   ProgramVersion + QStringLiteral(" フォルダ削除ロギング  検索フォルダ = ") +
-                       printable(m_sweptPath) +
-                       (Running ? QStringLiteral("　終了状態 = 完了") : QStringLiteral("　終了状態 = 中止")));
+    LogList.insertFirst(ProgramVersion + QStringLiteral(" フォルダ削除ロギング  検索フォルダ = ") +
+                        printable(m_sweptPath) +
+                        (Running ? QStringLiteral("　終了状態 = 完了") : QStringLiteral("　終了状態 = 中止")));
 
-    LogList.append(QStringLiteral("*** Bottom of List ***"));
-    LogList.append(QString());
+    LogList.append({u"*** Bottom of List ***"});
+    LogList.append({});
 
     // The clock is read again: a sweep that ends after midnight writes into the new day's file.
     const QString path = logFilePath(m_context.clock.now());
 
-    QString text;
-    qsizetype size = 0;
-    for (const QString &line : std::as_const(LogList))
-        size += line.size() + 2;
-    text.reserve(size);
-    for (const QString &line : std::as_const(LogList)) {
-        text += line;
-        text += QStringLiteral("\r\n");
-    }
-
-    // One append for the whole block: the file is never rewritten or truncated.
-    const int error = m_context.fileSystem.appendToFile(path, Cp932::encode(text));
+    // One append for the whole block, encoded once: the file is never rewritten or truncated.
+    QByteArray encoded;
+    const int error = m_context.fileSystem.appendToFile(path, LogList.block(encoded));
     if (error != 0)
         throw IoError::fromErrno(error);
 }

@@ -58,9 +58,9 @@ int SweepEngine::errCount() const
     return ErrCount;
 }
 
-const QStringList &SweepEngine::logList() const
+QStringList SweepEngine::logList() const
 {
-    return LogList;
+    return LogList.toStringList();
 }
 
 void SweepEngine::setFolderLineObserver(std::function<void(const QString &line)> observer)
@@ -68,9 +68,12 @@ void SweepEngine::setFolderLineObserver(std::function<void(const QString &line)>
     m_folderLineObserver = std::move(observer);
 }
 
-const QStringList &SweepEngine::scanList() const
+QStringList SweepEngine::scanList() const
 {
-    return ScanList;
+    QStringList paths;
+    for (const FolderId folder : ScanList)
+        paths.append(m_nodes.pathOf(folder));
+    return paths;
 }
 
 void SweepEngine::stopRequest()
@@ -115,38 +118,38 @@ void SweepEngine::VacuolaExecute()
     // The register may change while the sweep pumps messages; the swept path is
     // kept from here for the log title and the vanished-folder check.
     m_sweptPath = folder;
-    ScanList.clear();
-    ScanList.append(m_sweptPath);
+    m_nodes.clear(m_sweptPath);
+    ScanList.assign(1, m_nodes.root());
     LogList.clear();
     const QDateTime startTime = m_context.clock.now();
-    QStringList PendingList;
+    std::vector<FolderId> PendingList;
 
     m_tree = m_context.fileSystem.openTree(m_sweptPath);
 
-    while (!ScanList.isEmpty()) {
+    while (!ScanList.empty()) {
         if (!Running)
             break;
         window.processMessages();
         const int n = int(ScanList.size());
         const bool found = ScanFolder(n);
+        const FolderId dir = ScanList[size_t(n - 1)];
         if (!found) {
-            const QString dir = ScanList.at(n - 1);
-            if (ScanList.size() == n)
+            if (int(ScanList.size()) == n)
                 RemoveFolder(dir);
             else
-                PendingList.append(dir);
+                PendingList.push_back(dir);
         }
-        ScanList.removeAt(n - 1);
+        ScanList.erase(ScanList.begin() + (n - 1));
     }
 
-    while (!PendingList.isEmpty()) {
+    while (!PendingList.empty()) {
         if (!Running)
             break;
         window.processMessages();
-        const QString dir = PendingList.constLast();
+        const FolderId dir = PendingList.back();
         if (!HasSubFolder(dir))
             RemoveFolder(dir);
-        PendingList.removeLast();
+        PendingList.pop_back();
     }
 
     m_tree.reset();
@@ -187,16 +190,17 @@ void SweepEngine::finishSweep(const QDateTime &startTime)
 
 bool SweepEngine::ScanFolder(int n)
 {
-    const QString dir = ScanList.at(n - 1);
+    const FolderId folder = ScanList[size_t(n - 1)];
+    const QString dir = m_nodes.path(folder);
     m_context.window.setStatusText(dir);
 
     // The visitor captures two pointers only, so that it is stored without an
     // allocation: this runs once for every folder of the tree.
     struct Scan
     {
-        const QString &dir;
+        FolderId folder;
         bool found;
-    } scan{dir, false};
+    } scan{folder, false};
     m_lastListing.valid = false;
     m_lastListing.files.clear();
     const int error = m_tree->listFolder(
@@ -204,7 +208,7 @@ bool SweepEngine::ScanFolder(int n)
         [this, &scan](const FolderEntry &entry) {
             if (entry.kind == EntryKind::Folder) {
                 if (!isDotEntry(entry.name))
-                    ScanList.append(scan.dir + QLatin1Char('/') + entry.name);
+                    ScanList.push_back(m_nodes.add(scan.folder, entry.name));
             } else if (!scan.found) {
                 if (entry.kind == EntryKind::File)
                     m_lastListing.files.append(entry.name);
@@ -213,13 +217,14 @@ bool SweepEngine::ScanFolder(int n)
             return true;
         },
         &m_lastListing.status);
-    m_lastListing.path = dir;
+    m_lastListing.folder = folder;
     m_lastListing.valid = error == 0;
     return scan.found;
 }
 
-bool SweepEngine::HasSubFolder(const QString &path)
+bool SweepEngine::HasSubFolder(FolderId folder)
 {
+    const QString path = m_nodes.path(folder);
     m_context.window.setStatusText(path);
 
     bool hasSubFolder = false;
@@ -237,7 +242,7 @@ bool SweepEngine::HasSubFolder(const QString &path)
             return true;
         },
         &m_lastListing.status);
-    m_lastListing.path = path;
+    m_lastListing.folder = folder;
     m_lastListing.valid = error == 0 && !hasSubFolder;
     return hasSubFolder;
 }

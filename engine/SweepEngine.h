@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/FolderNodes.h"
+#include "engine/LogLines.h"
 #include "platform/FileSystem.h"
 
 #include <QDateTime>
@@ -9,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace Vacuola {
 
@@ -60,8 +63,8 @@ public:
     bool busy() const;
     int delCount() const;
     int errCount() const;
-    const QStringList &logList() const;
-    const QStringList &scanList() const;
+    QStringList logList() const;
+    QStringList scanList() const;
     /**
      * Hears the line of every removed or failed folder as it happens, the text
      * its log line gets, whatever the log option.
@@ -71,9 +74,10 @@ public:
     QString logFilePath(const QDateTime &moment) const;
 
 private:
+    using FolderId = FolderNodes::Id;
     bool ScanFolder(int n);
-    bool HasSubFolder(const QString &path);
-    void RemoveFolder(const QString &path);
+    bool HasSubFolder(FolderId folder);
+    void RemoveFolder(FolderId folder);
     /** Appends the log block to the day's file. Throws IoError on a file failure. */
     void WriteLog(const QDateTime &startTime);
     void stopRequest();
@@ -95,8 +99,11 @@ private:
 
     SweepContext m_context;
     quint8 Running = 0;
-    QStringList ScanList;
-    QStringList LogList;
+    // Folders as nodes of the sweep's tree and log lines as bytes: a sweep of
+    // a million folders keeps all of them in a few megabytes.
+    FolderNodes m_nodes;
+    std::vector<FolderId> ScanList;
+    LogLines LogList;
     qint32 DelCount = 0;
     qint32 ErrCount = 0;
     bool m_busy = false;
@@ -107,7 +114,7 @@ private:
     // folder's mode and its files from here instead of opening the folder again.
     struct Listing
     {
-        QString path;
+        FolderId folder = 0;
         FolderStatus status;
         QStringList files; // regular files seen
         bool valid = false;

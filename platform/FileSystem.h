@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -101,9 +103,13 @@ public:
     /** Deletes a file (unlink); never a folder. */
     virtual int deleteFile(const QString &path) = 0;
 
-    /** Appends bytes at the end of the file, creating it when missing; never truncates. One call, one block.
+    /**
+     * Appends the pieces, in order, at the end of the file, creating it when
+     * missing; never truncates. One call, one block: the file is opened once.
      */
-    virtual int appendToFile(const QString &path, const QByteArray &bytes) = 0;
+    virtual int appendToFile(const QString &path, const QList<QByteArrayView> &pieces) = 0;
+    /** Appends bytes as one block. */
+    int appendToFile(const QString &path, const QByteArray &bytes);
     /** Reads a whole file. */
     virtual int readFile(const QString &path, QByteArray &bytes) = 0;
     /** Replaces the file atomically: temporary file in the same folder, flush, rename. */

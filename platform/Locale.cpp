@@ -129,6 +129,13 @@ int compareIgnoreCase(const QString &a, const QString &b)
     return sign(collator(Qt::CaseInsensitive).compare(a, b));
 }
 
+IgnoreCaseOrder::IgnoreCaseOrder() : m_collator(&collator(Qt::CaseInsensitive)) {}
+
+int IgnoreCaseOrder::compare(QStringView a, QStringView b) const
+{
+    return sign(m_collator->compare(a, b));
+}
+
 void sortIgnoreCase(QStringList &lines)
 {
     const QCollator &sorter = collator(Qt::CaseInsensitive);

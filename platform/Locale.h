@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCollator>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -10,6 +11,17 @@ namespace Vacuola::Locale {
 
 /** Collation of the locale with case ignored: <0, 0, >0. Used to sort log lines and management file names. */
 int compareIgnoreCase(const QString &a, const QString &b);
+
+/** compareIgnoreCase for many comparisons in a row: the locale's collator is looked up once. */
+class IgnoreCaseOrder final
+{
+public:
+    IgnoreCaseOrder();
+    int compare(QStringView a, QStringView b) const;
+
+private:
+    const QCollator *m_collator;
+};
 
 /**
  * Sorts by compareIgnoreCase. Lines that compare equal keep no defined order.

@@ -13,10 +13,12 @@
 #include <climits>
 #include <cstring>
 #include <dirent.h>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace Vacuola {
@@ -41,6 +43,42 @@ int writeAll(int fd, const char *data, qsizetype size)
         }
         data += written;
         size -= written;
+    }
+    return 0;
+}
+
+// Many pieces go out in few system calls, each as much as the system takes at once.
+int writePieces(int fd, const QList<QByteArrayView> &pieces)
+{
+    std::vector<struct iovec> vector;
+    qsizetype next = 0;
+    while (next < pieces.size()) {
+        vector.clear();
+        for (; next < pieces.size() && vector.size() < IOV_MAX; ++next) {
+            if (!pieces.at(next).isEmpty())
+                vector.push_back(
+                    iovec{const_cast<char *>(pieces.at(next).data()), size_t(pieces.at(next).size())});
+        }
+        size_t first = 0;
+        while (first < vector.size()) {
+            ssize_t written = ::writev(fd, vector.data() + first, int(vector.size() - first));
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                return lastError();
+            }
+            while (written > 0) {
+                struct iovec &piece = vector[first];
+                if (size_t(written) >= piece.iov_len) {
+                    written -= ssize_t(piece.iov_len);
+                    ++first;
+                } else {
+                    piece.iov_base = static_cast<char *>(piece.iov_base) + written;
+                    piece.iov_len -= size_t(written);
+                    written = 0;
+                }
+            }
+        }
     }
     return 0;
 }
@@ -153,7 +191,7 @@ int PosixFileSystem::deleteFile(const QString &path)
     return 0;
 }
 
-int PosixFileSystem::appendToFile(const QString &path, const QByteArray &bytes)
+int PosixFileSystem::appendToFile(const QString &path, const QList<QByteArrayView> &pieces)
 {
     QByteArray name;
     if (!pathBytes(path, name))
@@ -161,7 +199,7 @@ int PosixFileSystem::appendToFile(const QString &path, const QByteArray &bytes)
     Fd fd(::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
     if (!fd.valid())
         return lastError();
-    if (const int error = writeAll(fd.get(), bytes.constData(), bytes.size()))
+    if (const int error = writePieces(fd.get(), pieces))
         return error;
     return fd.close();
 }

@@ -1,6 +1,7 @@
 // The confined sweep tree: every operation the sweep makes on the folders it
 // walks. Nothing here may follow a symbolic link below the swept folder, cross
-// into another mount or reach anything outside the swept folder.
+// into another mount or reach anything outside the swept folder. Folders are
+// reached through FolderChain, one component at a time from their parent.
 
 #include "platform/posix/PosixSweepTree.h"
 
@@ -12,56 +13,31 @@
 #include <dirent.h>
 
 #include <fcntl.h>
-#include <linux/openat2.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace Vacuola::Posix {
 
 namespace {
 
-int mountKey(int fd, MountKey &key)
+// How many leading characters two texts share.
+qsizetype sharedPrefix(QStringView a, QStringView b)
 {
-    struct statx stx;
-    std::memset(&stx, 0, sizeof stx);
-    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_MNT_ID, &stx) == 0) {
-        key.device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
-        key.hasId = (stx.stx_mask & STATX_MNT_ID) != 0;
-        key.id = stx.stx_mnt_id;
-        key.mountRoot =
-            (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
-    } else {
-        struct stat st;
-        if (::fstat(fd, &st) != 0)
-            return lastError();
-        key.device = st.st_dev;
-    }
-    if (!key.hasId) {
-        // Kernels before statx knew mount ids still give them with a file handle.
-        alignas(struct file_handle) char buffer[sizeof(struct file_handle) + MAX_HANDLE_SZ];
-        auto *handle = reinterpret_cast<struct file_handle *>(buffer);
-        handle->handle_bytes = MAX_HANDLE_SZ;
-        int mountId = 0;
-        if (::name_to_handle_at(fd, "", handle, &mountId, AT_EMPTY_PATH) == 0) {
-            key.id = quint64(mountId);
-            key.hasId = true;
-        }
-    }
-    return 0;
-}
-
-bool sameMount(const MountKey &a, const MountKey &b)
-{
-    if (a.hasId && b.hasId)
-        return a.id == b.id;
-    return a.device == b.device;
+    const qsizetype size = qMin(a.size(), b.size());
+    const char16_t *x = a.utf16();
+    const char16_t *y = b.utf16();
+    qsizetype i = 0;
+    constexpr qsizetype Block = 32;
+    while (i + Block <= size && std::memcmp(x + i, y + i, Block * sizeof(char16_t)) == 0)
+        i += Block;
+    while (i < size && x[i] == y[i])
+        ++i;
+    return i;
 }
 
 } // namespace
 
-PosixSweepTree::PosixSweepTree(const QString &root, bool walk) : m_root(root), m_walk(walk)
+PosixSweepTree::PosixSweepTree(const QString &root, bool walk) : m_root(root)
 {
     // The root itself is the user's choice, so its own path may pass through
     // links; everything below it is resolved relative to this descriptor.
@@ -81,149 +57,128 @@ PosixSweepTree::PosixSweepTree(const QString &root, bool walk) : m_root(root), m
         return;
     }
     struct stat st;
-    if (::fstat(m_rootFd.get(), &st) != 0 || mountKey(m_rootFd.get(), m_rootMount) != 0) {
+    MountKey rootMount;
+    if (::fstat(m_rootFd.get(), &st) != 0 || mountKey(m_rootFd.get(), rootMount) != 0) {
         m_rootError = lastError();
         m_rootFd.reset();
         return;
     }
     m_rootDev = st.st_dev;
     m_rootIno = st.st_ino;
+    m_rootEnd = root == QLatin1String("/") ? 0 : root.size();
+    m_chain = std::make_unique<FolderChain>(m_rootFd.get(), rootMount, walk);
+    m_chainPath = root;
 }
 
 PosixSweepTree::~PosixSweepTree() = default;
 
+int PosixSweepTree::descriptorBudget() const
+{
+    return m_chain ? m_chain->budget() : 0;
+}
+
+int PosixSweepTree::descriptorsHeld() const
+{
+    return m_chain ? m_chain->held() : 0;
+}
+
 /**
- * The part of `path` below the root, empty for the root itself. Fails with
- * EXDEV for a path that is not the root or below it, and for "." or ".."
- * components or empty ones, which could lead elsewhere.
+ * Fails with EXDEV for a path that is not the root or below it, and for "." or
+ * ".." components or empty ones, which could lead elsewhere. The levels that
+ * the path shares with the chain keep their descriptors: a sweep addresses a
+ * folder, its subfolders and its siblings in turn, so most calls open at most
+ * one new level.
  */
-int PosixSweepTree::relativePath(const QString &path, QByteArray &relative) const
+int PosixSweepTree::resolve(const QString &path, int &depth)
 {
     if (m_rootError != 0)
         return m_rootError;
-    if (path == m_root) {
-        relative.clear();
+    ++m_generation;
+    if (path.size() == m_root.size() && path == m_root) {
+        depth = 0;
         return 0;
     }
-    const bool rootIsSlash = m_root == QLatin1String("/");
-    const qsizetype prefix = rootIsSlash ? 1 : m_root.size() + 1;
-    if (path.size() <= prefix || !path.startsWith(m_root) ||
-        (!rootIsSlash && path.at(m_root.size()) != QLatin1Char('/')))
+    if (path.size() <= m_rootEnd + 1 || path.at(m_rootEnd) != QLatin1Char('/') || !path.startsWith(m_root))
         return EXDEV;
-    if (!pathBytes(QStringView(path).mid(prefix), relative))
-        return ENOENT;
-    if (m_rootBytes.size() + 1 + relative.size() >= PATH_MAX)
-        return ENAMETOOLONG;
-    const char *component = relative.constData();
-    const char *const end = component + relative.size();
-    // The system reads the path up to its first NUL, which would name another folder.
-    if (std::memchr(component, '\0', size_t(relative.size())))
-        return EINVAL;
+
+    FolderChain &chain = *m_chain;
+    const qsizetype limit = chain.depth() > 0 ? chain.end(chain.depth()) : m_rootEnd;
+    const qsizetype shared = path.constData() == m_chainPath.constData()
+                                 ? qMin(path.size(), limit)
+                                 : sharedPrefix(path, QStringView(m_chainPath).left(limit));
+    int kept = chain.depth();
+    while (kept > 0 && chain.end(kept) > shared)
+        --kept;
+    if (kept > 0 && chain.end(kept) < path.size() && path.at(chain.end(kept)) != QLatin1Char('/'))
+        --kept;
+    chain.truncate(kept);
+    const qsizetype keptEnd = kept > 0 ? chain.end(kept) : m_rootEnd;
+    if (keptEnd == path.size()) {
+        m_chainPath = path;
+        depth = kept;
+        return 0;
+    }
+
+    qsizetype start = keptEnd + 1;
     for (;;) {
-        const auto *slash = static_cast<const char *>(std::memchr(component, '/', size_t(end - component)));
-        const char *const stop = slash ? slash : end;
-        const qsizetype length = stop - component;
-        if (length == 0 || (length == 1 && component[0] == '.') ||
-            (length == 2 && component[0] == '.' && component[1] == '.'))
-            return EXDEV;
-        if (!slash)
-            return 0;
-        component = slash + 1;
-    }
-}
-
-/**
- * Opens a folder at or below the root without following any symbolic link and
- * without leaving the root's file system. A folder swapped for a link fails
- * (ELOOP or ENOTDIR), never redirects.
- */
-int PosixSweepTree::openFolder(const char *relative, Fd &fd, int extraFlags)
-{
-    const int flags = O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | extraFlags;
-    if (relative[0] == '\0') {
-        fd.reset(::openat(m_rootFd.get(), ".", flags));
-        return fd.valid() ? 0 : lastError();
-    }
-    if (!m_walk) {
-        struct open_how how;
-        std::memset(&how, 0, sizeof how);
-        how.flags = static_cast<quint64>(flags);
-        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV | RESOLVE_NO_MAGICLINKS;
-        const long result = ::syscall(SYS_openat2, m_rootFd.get(), relative, &how, sizeof how);
-        if (result >= 0) {
-            fd.reset(static_cast<int>(result));
-            return 0;
+        const qsizetype slash = path.indexOf(QLatin1Char('/'), start);
+        const qsizetype stop = slash < 0 ? path.size() : slash;
+        const QStringView component = QStringView(path).mid(start, stop - start);
+        int error = 0;
+        QByteArray bytes;
+        if (component.isEmpty() || component == u"." || component == u"..")
+            error = EXDEV;
+        else if (!pathBytes(component, bytes))
+            error = ENOENT;
+        // The system reads a name up to its first NUL, which would name another folder.
+        else if (std::memchr(bytes.constData(), '\0', size_t(bytes.size())))
+            error = EINVAL;
+        else if (bytes.size() > NAME_MAX)
+            error = ENAMETOOLONG;
+        if (error != 0) {
+            chain.truncate(kept);
+            return error;
         }
-        if (errno == ENOSYS) {
-            m_walk = true;
-        } else if (errno != EPERM) {
-            return lastError();
-        }
-        // EPERM: a system call filter may refuse openat2 itself; opening a
-        // folder never gives EPERM otherwise, so the walk has the last word.
+        chain.push(std::move(bytes), stop);
+        if (slash < 0)
+            break;
+        start = stop + 1;
     }
-    return openByWalk(relative, fd, extraFlags);
-}
-
-int PosixSweepTree::openByWalk(const char *relative, Fd &fd, int extraFlags)
-{
-    char component[NAME_MAX + 1];
-    Fd current(::openat(m_rootFd.get(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!current.valid())
-        return lastError();
-    const qsizetype size = qsizetype(std::strlen(relative));
-    qsizetype start = 0;
-    while (start < size) {
-        const char *slash = std::strchr(relative + start, '/');
-        const qsizetype end = slash ? slash - relative : size;
-        const qsizetype length = end - start;
-        if (length > NAME_MAX)
-            return ENAMETOOLONG;
-        std::memcpy(component, relative + start, static_cast<size_t>(length));
-        component[length] = '\0';
-        const bool last = end == size;
-        const int flags = O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | (last ? extraFlags : O_PATH);
-        Fd next(::openat(current.get(), component, flags));
-        if (!next.valid())
-            return lastError();
-        MountKey mount;
-        if (mountKey(next.get(), mount) != 0)
-            return lastError();
-        if (mount.mountRoot || !sameMount(mount, m_rootMount))
-            return EXDEV;
-        current = std::move(next);
-        start = end + 1;
-    }
-    fd = std::move(current);
+    m_chainPath = path;
+    depth = chain.depth();
     return 0;
 }
 
-int PosixSweepTree::openParent(QByteArray &relative, Fd &parent, const char *&name)
+int PosixSweepTree::openLevel(int depth, int flags, Fd &fd)
 {
-    char *const data = relative.data();
-    char *const slash = std::strrchr(data, '/');
-    if (!slash) {
-        name = data;
-        return openFolder("", parent, O_PATH);
+    if (depth == 0) {
+        fd.reset(::openat(m_rootFd.get(), ".", flags | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        return fd.valid() ? 0 : lastError();
     }
-    *slash = '\0';
-    name = slash + 1;
-    return openFolder(data, parent, O_PATH);
+    FolderChain &chain = *m_chain;
+    int parent = -1;
+    if (const int error = chain.descriptor(depth - 1, parent))
+        return error;
+    if (const int error = chain.openChild(parent, chain.name(depth).constData(), flags, fd)) {
+        chain.truncate(depth - 1);
+        return error;
+    }
+    return 0;
 }
 
 int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status)
 {
-    QByteArray &relative = m_relative;
-    if (const int error = relativePath(path, relative))
+    int depth = 0;
+    if (const int error = resolve(path, depth))
         return error;
     Fd fd;
     // Listing a folder need not mark it read: without O_NOATIME every listing
     // writes its folder's access time. Only the owner (or root) may ask for it.
-    int error = m_noAtime ? openFolder(relative.constData(), fd, O_RDONLY | O_NOATIME) : EPERM;
+    int error = m_noAtime ? openLevel(depth, O_RDONLY | O_NOATIME, fd) : EPERM;
     if (error == EPERM) {
         if (m_noAtime)
             m_noAtime = false;
-        error = openFolder(relative.constData(), fd, O_RDONLY);
+        error = openLevel(depth, O_RDONLY, fd);
     }
     if (error)
         return error;
@@ -237,6 +192,7 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
             status->readOnly = true;
         }
     }
+    const quint64 generation = m_generation;
     // A visitor may list again (nested handlers): the buffer is taken for this
     // call so that a nested one gets its own.
     std::vector<char> buffer;
@@ -282,6 +238,10 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
         }
     }
     m_buffer.swap(buffer);
+    // The subfolders are opened from this descriptor next, unless a visitor
+    // has moved the chain meanwhile.
+    if (depth > 0 && generation == m_generation)
+        m_chain->hold(depth, std::move(fd));
     return result;
 }
 
@@ -290,19 +250,18 @@ int PosixSweepTree::folderReadOnly(const QString &path, bool &readOnly)
     // A folder whose mode cannot be read counts as read-only, as the caller
     // then asks before it tries to clear the bit.
     readOnly = true;
-    QByteArray &relative = m_relative;
-    if (const int error = relativePath(path, relative))
+    int depth = 0;
+    if (const int error = resolve(path, depth))
         return error;
     struct stat st;
-    if (relative.isEmpty()) {
+    if (depth == 0) {
         if (::fstat(m_rootFd.get(), &st) != 0)
             return lastError();
     } else {
-        Fd parent;
-        const char *name = nullptr;
-        if (const int error = openParent(relative, parent, name))
+        int parent = -1;
+        if (const int error = m_chain->descriptor(depth - 1, parent))
             return error;
-        if (::fstatat(parent.get(), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(parent, m_chain->name(depth).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             return lastError();
     }
     if (!S_ISDIR(st.st_mode))
@@ -313,15 +272,15 @@ int PosixSweepTree::folderReadOnly(const QString &path, bool &readOnly)
 
 int PosixSweepTree::clearReadOnly(const QString &path)
 {
-    QByteArray &relative = m_relative;
-    if (const int error = relativePath(path, relative))
+    int depth = 0;
+    if (const int error = resolve(path, depth))
         return error;
     Fd fd;
-    int error = openFolder(relative.constData(), fd, O_RDONLY);
+    int error = openLevel(depth, O_RDONLY, fd);
     bool viaPath = false;
     if (error == EACCES) {
         // A folder without read permission can still have its mode changed by its owner.
-        error = openFolder(relative.constData(), fd, O_PATH);
+        error = openLevel(depth, O_PATH, fd);
         viaPath = true;
     }
     if (error != 0)
@@ -344,43 +303,43 @@ int PosixSweepTree::clearReadOnly(const QString &path)
 
 int PosixSweepTree::deleteFile(const QString &folder, const QString &name)
 {
-    QByteArray &relative = m_relative;
-    if (const int error = relativePath(folder, relative))
+    int depth = 0;
+    if (const int error = resolve(folder, depth))
         return error;
     QByteArray rawName;
-    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".") ||
-        name == QLatin1String("..") || !pathBytes(name, rawName))
+    if (name.contains(QLatin1Char('/')) || name == QLatin1String(".") || name == QLatin1String("..") ||
+        !pathBytes(name, rawName))
         return EINVAL;
     if (rawName.size() > NAME_MAX)
         return ENAMETOOLONG;
-    Fd fd;
-    if (const int error = openFolder(relative.constData(), fd, O_PATH))
+    int fd = -1;
+    if (const int error = m_chain->descriptor(depth, fd))
         return error;
     struct stat st;
-    if (::fstatat(fd.get(), rawName.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::fstatat(fd, rawName.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return lastError();
     if (S_ISDIR(st.st_mode))
         return EISDIR;
     if (!S_ISREG(st.st_mode))
         return EPERM;
-    if (::unlinkat(fd.get(), rawName.constData(), 0) != 0)
+    if (::unlinkat(fd, rawName.constData(), 0) != 0)
         return lastError();
     return 0;
 }
 
 int PosixSweepTree::removeFolder(const QString &path)
 {
-    QByteArray &relative = m_relative;
-    if (const int error = relativePath(path, relative))
+    int depth = 0;
+    if (const int error = resolve(path, depth))
         return error;
-    if (relative.isEmpty())
+    if (depth == 0)
         return removeRoot();
-    Fd parent;
-    const char *name = nullptr;
-    if (const int error = openParent(relative, parent, name))
+    int parent = -1;
+    if (const int error = m_chain->descriptor(depth - 1, parent))
         return error;
-    if (::unlinkat(parent.get(), name, AT_REMOVEDIR) != 0)
+    if (::unlinkat(parent, m_chain->name(depth).constData(), AT_REMOVEDIR) != 0)
         return lastError();
+    m_chain->truncate(depth - 1);
     return 0;
 }
 

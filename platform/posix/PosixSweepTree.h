@@ -2,38 +2,31 @@
 
 #include "platform/FileSystem.h"
 #include "platform/posix/Fd.h"
+#include "platform/posix/FolderChain.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 #include <sys/types.h>
 
 namespace Vacuola::Posix {
 
-// Where a descriptor lies: its mount, and whether it is itself the root of a
-// mount. A bind mount of a folder of the same file system keeps the device
-// number, so the device alone cannot tell that a walk left the swept mount.
-struct MountKey
-{
-    quint64 id = 0;
-    bool hasId = false;
-    dev_t device = 0;
-    bool mountRoot = false;
-};
-
 /**
  * The swept folder and everything below it. Every folder below the root is
- * opened relative to the root's descriptor without following a symbolic link
- * and without entering another mount; nothing outside the root is reachable.
+ * opened one component at a time relative to its parent's descriptor, without
+ * following a symbolic link and without entering another mount; nothing
+ * outside the root is reachable, and no operation needs a whole path, so trees
+ * of any depth are swept.
  */
 class PosixSweepTree final : public SweepTree
 {
     Q_DISABLE_COPY_MOVE(PosixSweepTree)
 
 public:
-    /** `walk`: resolve by the component walk even where openat2 exists. */
+    /** `walk`: resolve by openat and a mount check even where openat2 exists. */
     PosixSweepTree(const QString &root, bool walk);
     ~PosixSweepTree() override;
 
@@ -43,12 +36,15 @@ public:
     int deleteFile(const QString &folder, const QString &name) override;
     int removeFolder(const QString &path) override;
 
+    /** How many descriptors the tree holds open at most, and holds now. */
+    int descriptorBudget() const;
+    int descriptorsHeld() const;
+
 private:
-    int relativePath(const QString &path, QByteArray &relative) const;
-    int openFolder(const char *relative, Fd &fd, int extraFlags = 0);
-    int openByWalk(const char *relative, Fd &fd, int extraFlags);
-    /** Opens the parent of a relative path; `relative` is cut at its last slash and `name` points into it. */
-    int openParent(QByteArray &relative, Fd &parent, const char *&name);
+    /** Brings the chain to the folder at `path`; `depth` is its level (0: the root). */
+    int resolve(const QString &path, int &depth);
+    /** Opens the folder of a level afresh from its parent, so that a swap for a link is seen. */
+    int openLevel(int depth, int flags, Fd &fd);
     int removeRoot();
 
     QString m_root;
@@ -57,12 +53,13 @@ private:
     int m_rootError = 0;
     dev_t m_rootDev = 0;
     ino_t m_rootIno = 0;
-    MountKey m_rootMount;
-    bool m_walk;
+    // Where the first component starts in a path below the root.
+    qsizetype m_rootEnd = 0;
+    std::unique_ptr<FolderChain> m_chain;
+    // The path the chain was last brought to; its levels name prefixes of it.
+    QString m_chainPath;
+    quint64 m_generation = 0;
     std::vector<char> m_buffer;
-    // Scratch for the path below the root, reused to spare an allocation per
-    // call; every call is done with it before it hands control to a visitor.
-    QByteArray m_relative;
     bool m_noAtime = true;
 };
 

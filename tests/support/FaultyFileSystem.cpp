@@ -182,19 +182,26 @@ int FaultyFileSystem::deleteFile(const QString &path)
     return m_real.deleteFile(path);
 }
 
-int FaultyFileSystem::appendToFile(const QString &path, const QByteArray &bytes)
+int FaultyFileSystem::appendToFile(const QString &path, const QList<QByteArrayView> &pieces)
 {
     if (const int error = fault(FsOp::AppendToFile, path))
         return error;
     if (m_appendLimit >= 0) {
-        const int limit = m_appendLimit;
+        qsizetype left = m_appendLimit;
         const int error = m_appendError;
         m_appendLimit = -1;
         m_appendError = 0;
-        const int written = m_real.appendToFile(path, bytes.left(limit));
+        QList<QByteArrayView> partial;
+        for (const QByteArrayView piece : pieces) {
+            if (left == 0)
+                break;
+            partial.append(piece.first(qMin(left, piece.size())));
+            left -= partial.constLast().size();
+        }
+        const int written = m_real.appendToFile(path, partial);
         return written != 0 ? written : error;
     }
-    return m_real.appendToFile(path, bytes);
+    return m_real.appendToFile(path, pieces);
 }
 
 int FaultyFileSystem::readFile(const QString &path, QByteArray &bytes)

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <vector>
+
+namespace Vacuola {
+
+/**
+ * The folders met by one sweep, each stored once as its parent and its name,
+ * so that the lists of a sweep hold small numbers instead of whole paths. The
+ * path of a folder is built on demand from the one built last: walking a tree
+ * in order, each step changes only the last few components.
+ */
+class FolderNodes final
+{
+    Q_DISABLE_COPY_MOVE(FolderNodes)
+
+public:
+    using Id = quint32;
+
+    FolderNodes();
+    ~FolderNodes();
+
+    /** Forgets every folder; the next one added is the root. */
+    void clear(const QString &rootPath);
+    Id root() const;
+    /** Adds the subfolder `name` of `parent`. */
+    Id add(Id parent, QStringView name);
+    /** The folder's path: its parent's path, "/" and its name. Valid until the next call. */
+    const QString &path(Id id);
+    /** The same path, built afresh without touching the last one. */
+    QString pathOf(Id id) const;
+
+private:
+    struct Node
+    {
+        Id parent;
+        quint32 nameStart; // in m_names; the name ends where the next node's begins
+    };
+    qsizetype nameEnd(Id id) const;
+
+    std::vector<Node> m_nodes;
+    QString m_names;
+    // The folders whose path m_path is, from the root down, and where each one's ends in it.
+    std::vector<Id> m_chain;
+    std::vector<qsizetype> m_ends;
+    std::vector<bool> m_onChain;
+    std::vector<Id> m_scratch;
+    QString m_path;
+};
+
+} // namespace Vacuola

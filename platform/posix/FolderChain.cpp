@@ -1,0 +1,220 @@
+#include "platform/posix/FolderChain.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace Vacuola::Posix {
+
+namespace {
+
+constexpr int MaxBudget = 256;
+constexpr int MinBudget = 4;
+
+bool sameMount(const MountKey &a, const MountKey &b)
+{
+    if (a.hasId && b.hasId)
+        return a.id == b.id;
+    return a.device == b.device;
+}
+
+// A quarter of the descriptors the process may open, so that a sweep leaves
+// room for everything else the program opens.
+int descriptorBudget()
+{
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return MaxBudget;
+    return int(std::clamp<rlim_t>(limit.rlim_cur / 4, MinBudget, MaxBudget));
+}
+
+} // namespace
+
+int mountKey(int fd, MountKey &key)
+{
+    struct statx stx;
+    std::memset(&stx, 0, sizeof stx);
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_MNT_ID, &stx) == 0) {
+        key.device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
+        key.hasId = (stx.stx_mask & STATX_MNT_ID) != 0;
+        key.id = stx.stx_mnt_id;
+        key.mountRoot =
+            (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    } else {
+        struct stat st;
+        if (::fstat(fd, &st) != 0)
+            return lastError();
+        key.device = st.st_dev;
+    }
+    if (!key.hasId) {
+        // Kernels before statx knew mount ids still give them with a file handle.
+        alignas(struct file_handle) char buffer[sizeof(struct file_handle) + MAX_HANDLE_SZ];
+        auto *handle = reinterpret_cast<struct file_handle *>(buffer);
+        handle->handle_bytes = MAX_HANDLE_SZ;
+        int mountId = 0;
+        if (::name_to_handle_at(fd, "", handle, &mountId, AT_EMPTY_PATH) == 0) {
+            key.id = quint64(mountId);
+            key.hasId = true;
+        }
+    }
+    return 0;
+}
+
+FolderChain::FolderChain(int rootFd, const MountKey &rootMount, bool walk)
+    : m_rootFd(rootFd), m_rootMount(rootMount), m_walk(walk), m_budget(descriptorBudget())
+{}
+
+FolderChain::~FolderChain() = default;
+
+int FolderChain::openChild(int parentFd, const char *name, int flags, Fd &fd)
+{
+    flags |= O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    if (!m_walk) {
+        struct open_how how;
+        std::memset(&how, 0, sizeof how);
+        how.flags = static_cast<quint64>(flags);
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV | RESOLVE_NO_MAGICLINKS;
+        const long result = ::syscall(SYS_openat2, parentFd, name, &how, sizeof how);
+        if (result >= 0) {
+            fd.reset(static_cast<int>(result));
+            return 0;
+        }
+        if (errno == ENOSYS) {
+            m_walk = true;
+        } else if (errno != EPERM) {
+            return lastError();
+        }
+        // EPERM: a system call filter may refuse openat2 itself; opening a
+        // folder never gives EPERM otherwise, so openat has the last word.
+    }
+    Fd next(::openat(parentFd, name, flags));
+    if (!next.valid())
+        return lastError();
+    MountKey mount;
+    if (mountKey(next.get(), mount) != 0)
+        return lastError();
+    if (mount.mountRoot || !sameMount(mount, m_rootMount))
+        return EXDEV;
+    fd = std::move(next);
+    return 0;
+}
+
+int FolderChain::depth() const
+{
+    return int(m_levels.size());
+}
+
+void FolderChain::truncate(int depth)
+{
+    while (int(m_levels.size()) > depth) {
+        release(int(m_levels.size()));
+        m_levels.pop_back();
+    }
+}
+
+void FolderChain::push(QByteArray name, qsizetype end)
+{
+    m_levels.push_back(Level{std::move(name), end, Fd()});
+}
+
+const QByteArray &FolderChain::name(int level) const
+{
+    return m_levels[size_t(level - 1)].name;
+}
+
+qsizetype FolderChain::end(int level) const
+{
+    return m_levels[size_t(level - 1)].end;
+}
+
+int FolderChain::descriptor(int level, int &fd)
+{
+    if (level == 0) {
+        fd = m_rootFd;
+        return 0;
+    }
+    int held = level;
+    while (held > 0 && !m_levels[size_t(held - 1)].fd.valid())
+        --held;
+    for (int next = held + 1; next <= level; ++next) {
+        int parent = 0;
+        descriptor(next - 1, parent);
+        Fd opened;
+        if (const int error =
+                openChild(parent, m_levels[size_t(next - 1)].name.constData(), O_PATH, opened)) {
+            // What was this level is no longer reachable as it was: nothing below it is kept.
+            truncate(next - 1);
+            return error;
+        }
+        hold(next, std::move(opened));
+    }
+    fd = m_levels[size_t(level - 1)].fd.get();
+    return 0;
+}
+
+void FolderChain::hold(int level, Fd &&fd)
+{
+    release(level);
+    m_levels[size_t(level - 1)].fd = std::move(fd);
+    if (level % m_spacing == 0)
+        m_anchors.insert(level);
+    else
+        m_window.insert(level);
+    trim(level - 1);
+}
+
+int FolderChain::budget() const
+{
+    return m_budget;
+}
+
+int FolderChain::held() const
+{
+    return int(m_anchors.size() + m_window.size());
+}
+
+void FolderChain::release(int level)
+{
+    Level &entry = m_levels[size_t(level - 1)];
+    if (!entry.fd.valid())
+        return;
+    entry.fd.reset();
+    m_anchors.erase(level);
+    m_window.erase(level);
+}
+
+// Lets go of the shallowest descriptors of the window first; when only anchors
+// are left, every other anchor joins the window. Levels from `keepFrom` down
+// are in use and stay.
+void FolderChain::trim(int keepFrom)
+{
+    while (held() > m_budget) {
+        if (!m_window.empty() && *m_window.begin() < keepFrom) {
+            release(*m_window.begin());
+            continue;
+        }
+        if (m_anchors.size() < 2)
+            return;
+        m_spacing *= 2;
+        for (auto it = m_anchors.begin(); it != m_anchors.end();) {
+            if (*it % m_spacing != 0) {
+                m_window.insert(*it);
+                it = m_anchors.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        if (m_window.empty() || *m_window.begin() >= keepFrom)
+            return;
+    }
+}
+
+} // namespace Vacuola::Posix

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "platform/posix/Fd.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <set>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace Vacuola::Posix {
+
+// Where a descriptor lies: its mount, and whether it is itself the root of a
+// mount. A bind mount of a folder of the same file system keeps the device
+// number, so the device alone cannot tell that a walk left the swept mount.
+struct MountKey
+{
+    quint64 id = 0;
+    bool hasId = false;
+    dev_t device = 0;
+    bool mountRoot = false;
+};
+
+/** Reads where a descriptor lies. */
+int mountKey(int fd, MountKey &key);
+
+/**
+ * The folders from the swept folder (level 0) down to the one last addressed,
+ * one component per level. Each level is opened relative to its parent's
+ * descriptor, never by a path. At most a bounded number of descriptors is held
+ * (well below the process limit): the deepest levels, and anchors spaced evenly
+ * above them; a level whose descriptor was let go is opened again from the
+ * deepest held ancestor below it, keeping what is opened on the way.
+ */
+class FolderChain final
+{
+    Q_DISABLE_COPY_MOVE(FolderChain)
+
+public:
+    /** `walk`: openat and a mount check instead of openat2 (also taken when the kernel lacks openat2). */
+    FolderChain(int rootFd, const MountKey &rootMount, bool walk);
+    ~FolderChain();
+
+    /**
+     * Opens the folder `name` (one component) in the folder `parentFd` without
+     * following a symbolic link and without entering another mount (EXDEV).
+     */
+    int openChild(int parentFd, const char *name, int flags, Fd &fd);
+
+    /** Levels below the root. */
+    int depth() const;
+    /** Forgets every level below `depth`. */
+    void truncate(int depth);
+    /** Adds a level below the deepest; `end` is where its component ends in the addressed path. */
+    void push(QByteArray name, qsizetype end);
+    const QByteArray &name(int level) const;
+    qsizetype end(int level) const;
+
+    /** The descriptor of a level (0: the root), opened when none is held. The chain keeps it. */
+    int descriptor(int level, int &fd);
+    /** Keeps a descriptor just opened for a level. */
+    void hold(int level, Fd &&fd);
+
+    /** How many descriptors the chain holds at most. */
+    int budget() const;
+    int held() const;
+
+private:
+    struct Level
+    {
+        QByteArray name;
+        qsizetype end = 0;
+        Fd fd;
+    };
+    void release(int level);
+    void trim(int keepFrom);
+
+    int m_rootFd;
+    MountKey m_rootMount;
+    bool m_walk;
+    int m_budget;
+    int m_spacing = 1;           // anchors are the held levels at multiples of this
+    std::vector<Level> m_levels; // level n at index n - 1
+    std::set<int> m_anchors;
+    std::set<int> m_window;
+};
+
+} // namespace Vacuola::Posix

@@ -163,7 +163,7 @@ int DryRunFileSystem::deleteFile(const QString &path)
     return 0;
 }
 
-int DryRunFileSystem::appendToFile(const QString &, const QByteArray &)
+int DryRunFileSystem::appendToFile(const QString &, const QList<QByteArrayView> &)
 {
     return 0;
 }

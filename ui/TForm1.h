@@ -4,6 +4,7 @@
 #include "ui/FormActions.h"
 #include "ui/TForm1Services.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QRect>
 #include <QString>
@@ -129,6 +130,7 @@ private:
     std::unique_ptr<StatusDisplay> m_display;
     std::unique_ptr<FormWiring> m_wiring;
     std::unique_ptr<DryRun> m_preview;
+    QElapsedTimer m_pumped; // since the message pump last ran the event loop
 
     // Taken when the window closes: restoring a maximised window is finished by
     // the window manager later, so the geometry read at the end may still be the

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessRun.h"
+#include "ui/QtTranslations.h"
 #include "ui/TForm1.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vacuola"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vacuola"));
+    Vacuola::loadQtTranslations();
 
     arguments = QCoreApplication::arguments();
     if (!arguments.isEmpty())

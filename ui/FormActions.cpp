@@ -78,8 +78,9 @@ void buildActionList(QMainWindow &window, FormActions &a)
     a.DelFolder = make(QStringLiteral("DelFolder"), QStringLiteral("検索フォルダ削除(&D)"));
     a.SaveExit = make(QStringLiteral("SaveExit"), QStringLiteral("終了(&X)"));
     a.SaveExit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
-    a.SaveExit->setToolTip(
-        QStringLiteral("プログラムを終了します　同時にログと無視ファイルデータを保存します"));
+    // The exit button's hint is never shown, nor read out: it is kept off the tool tip.
+    a.SaveExit->setProperty(
+        "hint", QStringLiteral("プログラムを終了します　同時にログと無視ファイルデータを保存します"));
     a.Vacuola = make(QStringLiteral("Vacuola"), QStringLiteral("開始(&S)"));
     a.Vacuola->setToolTip(QStringLiteral("削除開始　選択フォルダ配下の空きフォルダが削除されます"));
     a.IgnoreFileAdd = make(QStringLiteral("IgnoreFileAdd"), QStringLiteral("管理ファイル追加(&A)..."));
@@ -142,6 +143,11 @@ void buildMainMenu(QMainWindow &window, FormActions &a)
     a.About1 = addCommand(help1, QStringLiteral("About1"), QStringLiteral("バージョン情報(&A)"));
     a.HomepageCall = addCommand(help1, QStringLiteral("HomepageCall"), QStringLiteral("作者Homepage(&W)"));
     a.HelpCall = addCommand(help1, QStringLiteral("HelpCall"), QStringLiteral("ヘルプ(&H)"));
+    // F1 opens the help too, as on every desktop.
+    a.HelpKey = new QAction(&window);
+    a.HelpKey->setObjectName(QStringLiteral("HelpKey"));
+    a.HelpKey->setShortcut(QKeySequence(Qt::Key_F1));
+    window.addAction(a.HelpKey);
 }
 
 void buildPopUpMenus(QMainWindow &window, FormActions &a)

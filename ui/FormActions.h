@@ -42,6 +42,8 @@ struct FormActions
     QAction *About1 = nullptr;
     QAction *HomepageCall = nullptr;
     QAction *HelpCall = nullptr;
+    /** The key F1, which runs HelpCall's command. */
+    QAction *HelpKey = nullptr;
 
     QMenu *IListMenu = nullptr;
     QMenu *ScanPathMenu = nullptr;

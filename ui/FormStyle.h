@@ -15,6 +15,8 @@ struct StyledControls
 {
     QWidget *window = nullptr;
     QWidget *client = nullptr;
+    QWidget *execButton = nullptr;
+    QWidget *exitButton = nullptr;
     QLabel *delCounter = nullptr;
     QLabel *label1 = nullptr;
     QLabel *label2 = nullptr;
@@ -28,8 +30,14 @@ namespace FormStyle {
 
 /** The window's typeface at a pixel size. */
 QFont font(int pixelSize, bool bold = false);
-/** Teal window, money green lists, counter and status bar with teal text, aqua labels, the fonts. */
+/**
+ * Every colour of the window fixed, whatever the desktop's theme: teal window,
+ * money green lists and counter with teal text, aqua labels, black text on the
+ * money green status bar; and the fonts.
+ */
 void apply(const StyledControls &controls, int textPixels, int labelPixels);
+/** The window's menus in the same fixed colours as its menu bar, whatever the desktop's theme. */
+void applyToMenus(const QWidget &window);
 
 } // namespace FormStyle
 

@@ -11,10 +11,12 @@
 #include "registers/SettingsFile.h"
 #include "ui/ControlLists.h"
 #include "ui/Dialogs.h"
+#include "ui/FocusFrame.h"
 #include "ui/FormPlacement.h"
 #include "ui/FormStyle.h"
 #include "ui/FormWiring.h"
 #include "ui/HelpViewer.h"
+#include "ui/LogViewer.h"
 #include "ui/StatusDisplay.h"
 
 #include <QAbstractItemView>
@@ -75,8 +77,13 @@ TForm1::TForm1(const TForm1Services &services, QWidget *parent)
     const QScreen *screen = QGuiApplication::primaryScreen();
     m_scale = (screen != nullptr ? screen->logicalDotsPerInch() : 96.0) / 96.0;
 
+    if (m_services.textEditor == nullptr) {
+        m_logViewer = std::make_unique<LogViewerEditor>(*this, *m_services.fileSystem);
+        m_services.textEditor = m_logViewer.get();
+    }
     buildControls();
     m_actions = FormActions::build(*this);
+    FormStyle::applyToMenus(*this);
     m_display = std::make_unique<StatusDisplay>(*m_statusLabel, *m_delCounter, [this] { return sweeping(); });
     m_wiring = std::make_unique<FormWiring>(m_services, *this, *this,
                                             RegisterControls{*m_searchDir, *m_ignoreList, scaled(12)});
@@ -155,12 +162,22 @@ void TForm1::buildControls()
     m_status->addWidget(m_statusLabel, 1);
     setStatusBar(m_status);
 
-    FormStyle::apply(
-        StyledControls{this, m_client, m_delCounter, m_label1, m_label2, m_searchDir, m_ignoreList, m_status},
-        scaled(12), scaled(11));
+    FormStyle::apply(StyledControls{this, m_client, m_execButton, m_exitButton, m_delCounter, m_label1,
+                                    m_label2, m_searchDir, m_ignoreList, m_status},
+                     scaled(12), scaled(11));
 
     // Keyboard order of the designed tab stops: the list first, then the drop-down.
     setTabOrder(m_ignoreList, m_searchDir);
+    auto *focusFrame = new FocusFrame(m_client);
+    focusFrame->watch(m_ignoreList);
+    focusFrame->watch(m_searchDir);
+
+    // Names for assistive technologies, from each control's label or hint.
+    m_label1->setBuddy(m_searchDir);
+    m_label2->setBuddy(m_ignoreList);
+    m_searchDir->setAccessibleName(m_label1->text());
+    m_ignoreList->setAccessibleName(m_label2->text());
+    m_delCounter->setAccessibleName(m_delCounter->toolTip());
 }
 
 void TForm1::connectCommands()
@@ -185,6 +202,7 @@ void TForm1::connectCommands()
     connect(a.About1, &QAction::triggered, this, &TForm1::About1Click);
     connect(a.HomepageCall, &QAction::triggered, this, &TForm1::HomepageCallClick);
     connect(a.HelpCall, &QAction::triggered, this, &TForm1::HelpCallClick);
+    connect(a.HelpKey, &QAction::triggered, this, &TForm1::HelpCallClick);
 
     m_execButton->setDefaultAction(a.Vacuola);
     m_exitButton->setDefaultAction(a.SaveExit);

@@ -23,6 +23,7 @@ namespace Vacuola {
 class DryRun;
 class FormWiring;
 class HelpViewer;
+class LogViewerEditor;
 class ManagementFileRegister;
 class SearchFolderRegister;
 class SettingsFile;
@@ -127,6 +128,7 @@ private:
 
     FormActions m_actions;
     HelpViewer *m_helpViewer = nullptr;
+    std::unique_ptr<LogViewerEditor> m_logViewer;
     std::unique_ptr<StatusDisplay> m_display;
     std::unique_ptr<FormWiring> m_wiring;
     std::unique_ptr<DryRun> m_preview;

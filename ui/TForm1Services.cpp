@@ -2,7 +2,6 @@
 
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
-#include "platform/TextEditor.h"
 #include "registers/SettingsFile.h"
 #include "ui/Dialogs.h"
 
@@ -45,8 +44,6 @@ TForm1Services TForm1Services::completed() const
         services.fileSystem = &systemFileSystem();
     if (services.clock == nullptr)
         services.clock = &systemClock();
-    if (services.textEditor == nullptr)
-        services.textEditor = &systemTextEditor();
     if (services.dialogs == nullptr)
         services.dialogs = &machineDialogs;
     if (!services.openUrl)

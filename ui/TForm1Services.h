@@ -18,6 +18,7 @@ struct TForm1Services
 {
     FileSystem *fileSystem = nullptr;
     Clock *clock = nullptr;
+    /** Empty: the window's own log viewer. */
     TextEditor *textEditor = nullptr;
     Dialogs *dialogs = nullptr;
     /** Hands a folder or a web address to the desktop. */
@@ -32,7 +33,8 @@ struct TForm1Services
 
     /** The services of the running program: the machine's own, the executable's folder and name. */
     static TForm1Services forExecutable(const QStringList &arguments);
-    /** These services with every empty member taken from the machine and the program folder. */
+    /** These services with every empty member but the editor taken from the machine and the program folder.
+     */
     TForm1Services completed() const;
 };
 

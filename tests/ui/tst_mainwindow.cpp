@@ -3,17 +3,29 @@
 #include "registers/SearchFolderRegister.h"
 #include "tests/support/TestHelpers.h"
 #include "tests/ui/WindowRig.h"
+#include "ui/Dialogs.h"
+#include "ui/FocusFrame.h"
+#include "ui/HelpViewer.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QStatusBar>
+#include <QStyleFactory>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
 
@@ -73,6 +85,8 @@ private slots:
     void logMarksAreExclusive();
     void controlsAndHints();
     void startingState();
+    void darkThemeNamesAndKeys();
+    void longPathQuestionFitsTheScreen();
 
     void runLockDuringSweepAndRelease();
     void sweepOfAFolderAddedThroughTheBrowser();
@@ -253,6 +267,96 @@ void MainWindowTest::startingState()
     QCOMPARE(m_rig->find<QListWidget>(QStringLiteral("IgnoreList"))->selectionMode(),
              QAbstractItemView::ExtendedSelection);
     QVERIFY(m_rig->dialogs.informations.isEmpty());
+}
+
+void MainWindowTest::darkThemeNamesAndKeys()
+{
+    // A dark desktop theme, set while the window stands.
+    const QPalette before = QApplication::palette();
+    QStyle *dark = QStyleFactory::create(QStringLiteral("Fusion"));
+    QApplication::setStyle(dark);
+    QPalette night(QColor(40, 40, 40), QColor(30, 30, 30));
+    night.setColor(QPalette::WindowText, QColor(240, 240, 240));
+    night.setColor(QPalette::Text, QColor(240, 240, 240));
+    QApplication::setPalette(night);
+    TForm1 &window = *m_rig->window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // The status text stays dark on the money green bar.
+    const QImage bar = m_rig->find<QWidget>(QStringLiteral("Status"))->grab().toImage();
+    int darkest = 255;
+    for (int y = 0; y < bar.height(); ++y)
+        for (int x = 0; x < bar.width(); ++x)
+            darkest = qMin(darkest, qGray(bar.pixel(x, y)));
+    QVERIFY2(darkest < 60, qPrintable(QString::number(darkest)));
+    QCOMPARE(bar.pixelColor(2, 2), QColor(192, 220, 192));
+
+    // The focus frame stands around the control that has the keys.
+    auto *list = m_rig->find<QListWidget>(QStringLiteral("IgnoreList"));
+    list->setFocus();
+    auto *frame = m_rig->find<FocusFrame>(QStringLiteral("FocusFrame"));
+    QTRY_COMPARE(frame->framed(), list);
+    QVERIFY(frame->isVisible());
+    QVERIFY(frame->geometry().contains(list->geometry()));
+
+    auto name = [this](const char *control) {
+        QObject *widget = m_rig->window->findChild<QObject *>(QString::fromLatin1(control));
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    };
+    // On this desktop a drop-down is read by its current text and named by its label.
+    const auto labels =
+        QAccessible::queryAccessibleInterface(m_rig->find<QWidget>(QStringLiteral("SearchDir")))
+            ->relations(QAccessible::Label);
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels.constFirst().first->text(QAccessible::Name), QStringLiteral("検索フォルダ"));
+    QCOMPARE(name("IgnoreList"), QStringLiteral("管理ファイルリスト"));
+    QCOMPARE(name("DelCounter"), QStringLiteral("削除カウンター"));
+    QAccessibleInterface *exit =
+        QAccessible::queryAccessibleInterface(m_rig->find<QWidget>(QStringLiteral("ExitButton")));
+    QVERIFY(!exit->text(QAccessible::Description).contains(QStringLiteral("プログラムを終了します")));
+    QCOMPARE(m_rig->find<QLabel>(QStringLiteral("Label2"))->buddy(), list);
+
+    // F1 opens the help.
+    QTest::keyClick(&window, Qt::Key_F1);
+    QVERIFY(window.helpViewer() != nullptr);
+    window.helpViewer()->close();
+
+    QApplication::setPalette(before);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+}
+
+void MainWindowTest::longPathQuestionFitsTheScreen()
+{
+    QString path;
+    for (int i = 0; i < 5000; ++i)
+        path += QStringLiteral("/d");
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    bool checked = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        QVERIFY(box != nullptr);
+        const QList<QPushButton *> buttons = box->findChildren<QPushButton *>();
+        // The box goes whatever the checks find, so that a failure cannot hang the test.
+        auto no = qScopeGuard([&] {
+            if (buttons.size() > 1)
+                buttons.at(1)->click(); // いいえ
+            else
+                box->close();
+        });
+        QVERIFY(screen.contains(box->geometry()));
+        QVERIFY(box->findChild<QPlainTextEdit *>()->toPlainText().contains(path));
+        QCOMPARE(buttons.size(), 3);
+        for (QPushButton *button : buttons)
+            QVERIFY(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())));
+        checked = true;
+    });
+    QtDialogs dialogs;
+    QCOMPARE(dialogs.question(m_rig->window.get(),
+                              QStringLiteral("読取専用属性の付いたフォルダを検出しました\r\r") + path +
+                                  QStringLiteral("\r属性を解除して削除しますか？")),
+             Answer::No);
+    QVERIFY(checked);
 }
 
 void MainWindowTest::runLockDuringSweepAndRelease()

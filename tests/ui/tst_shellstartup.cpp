@@ -4,6 +4,7 @@
 #include "tests/support/TestHelpers.h"
 #include "tests/ui/WindowRig.h"
 #include "ui/HelpViewer.h"
+#include "ui/LogViewer.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -67,6 +68,8 @@ private slots:
     void versionNotesExactText();
     void shellHandOffs();
     void helpViewer();
+    void logViewer_data();
+    void logViewer();
 
     void firstStart();
     void commandLineFolderAfterStartText();
@@ -249,6 +252,34 @@ void ShellStartupTest::helpViewer()
                               QStringLiteral("<h1>目次</h1><p>本文</p>").toUtf8());
     m_rig->find<QAction>(QStringLiteral("HelpCall"))->trigger();
     QVERIFY(m_rig->window->helpViewer()->shownText().startsWith(QStringLiteral("目次")));
+}
+
+void ShellStartupTest::logViewer_data()
+{
+    QTest::addColumn<int>("readError");
+    QTest::addColumn<QString>("starts");
+    QTest::addColumn<QString>("ends");
+    QTest::newRow("code page 932, at its end")
+        << 0 << QStringLiteral("x\nx\n") << QStringLiteral("x\n削除件数 = 2\n0:thumbs.db\t\n");
+    QTest::newRow("unreadable") << ENOSPC << QStringLiteral("LOGファイルを開けません\n") << QString();
+}
+
+void ShellStartupTest::logViewer()
+{
+    QFETCH(int, readError);
+    QFETCH(QString, starts);
+    QFETCH(QString, ends);
+    QByteArray bytes = QByteArray("x\r\n").repeated(200);
+    bytes += "\x8d\xed\x8f\x9c\x8c\x8f\x90\x94 = 2\r\n0:thumbs.db\t\r\n"; // 削除件数 in code page 932
+    const QString log = m_rig->program.createFile(QStringLiteral("Vacuola-20261208.log"), bytes);
+    if (readError != 0)
+        m_rig->fileSystem.failAll(FsOp::ReadFile, readError);
+    QWidget window;
+    LogViewer viewer(m_rig->fileSystem, &window);
+    viewer.showLog(log);
+    QVERIFY2(viewer.shownText().startsWith(starts), qPrintable(viewer.shownText().left(40)));
+    QVERIFY(viewer.shownText().endsWith(ends));
+    QVERIFY(viewer.atEnd());
 }
 
 void ShellStartupTest::firstStart()

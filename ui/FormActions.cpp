@@ -1,5 +1,7 @@
 #include "ui/FormActions.h"
 
+#include "ui/MenuItemAccess.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QMainWindow>
@@ -171,6 +173,8 @@ void buildPopUpMenus(QMainWindow &window, FormActions &a)
 FormActions FormActions::build(QMainWindow &window)
 {
     FormActions actions;
+    // Items that show a shortcut after a tab are read out without it.
+    installMenuItemAccess();
     buildActionList(window, actions);
     buildMainMenu(window, actions);
     buildPopUpMenus(window, actions);

@@ -316,6 +316,17 @@ void MainWindowTest::darkThemeNamesAndKeys()
         QAccessible::queryAccessibleInterface(m_rig->find<QWidget>(QStringLiteral("ExitButton")));
     QVERIFY(!exit->text(QAccessible::Description).contains(QStringLiteral("プログラムを終了します")));
     QCOMPARE(m_rig->find<QLabel>(QStringLiteral("Label2"))->buddy(), list);
+    // Menu items are read by their caption; a shortcut is their key binding, not part of the name.
+    QAccessibleInterface *file =
+        QAccessible::queryAccessibleInterface(m_rig->find<QMenu>(QStringLiteral("File1")));
+    QStringList items;
+    for (int i = 0; i < file->childCount(); ++i)
+        items << file->child(i)->text(QAccessible::Name) + QLatin1Char('|') +
+                     file->child(i)->text(QAccessible::Accelerator);
+    QCOMPARE(items,
+             QStringList({QStringLiteral("開始(S)|Alt+S"), QStringLiteral("削除予定の確認(T)...|Alt+T"),
+                          QStringLiteral("検索フォルダ|"), QStringLiteral("管理ファイル|"),
+                          QStringLiteral("終了(X)|Alt+F4")}));
 
     // F1 opens the help.
     QTest::keyClick(&window, Qt::Key_F1);

@@ -16,7 +16,7 @@ namespace Vacuola {
 
 QString SweepEngine::logFilePath(const QDateTime &moment) const
 {
-    return m_context.programFolder + QStringLiteral("/Vacuola-") +
+    return m_context.logFolder + QStringLiteral("/Vacuola-") +
            moment.date().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log");
 }
 
@@ -55,6 +55,9 @@ void SweepEngine::WriteLog(const QDateTime &startTime)
     // The clock is read again: a sweep that ends after midnight writes into the new day's file.
     const QString path = logFilePath(m_context.clock.now());
 
+    // The log folder of an installed program is made on first need.
+    if (const int error = m_context.fileSystem.makeFolders(m_context.logFolder); error != 0)
+        throw IoError::fromErrno(error);
     // One append for the whole block, encoded once: the file is never rewritten or truncated.
     QByteArray encoded;
     const int error = m_context.fileSystem.appendToFile(path, LogList.block(encoded));
@@ -69,7 +72,7 @@ void SweepEngine::PurgeOldLogs(const QDateTime &cutOff)
     const QLatin1String extension(".log");
 
     QStringList doomed;
-    fileSystem.listFiles(m_context.programFolder, [&](const FileInfo &info) {
+    fileSystem.listFiles(m_context.logFolder, [&](const FileInfo &info) {
         if (info.kind != EntryKind::File)
             return;
         if (info.name.size() < prefix.size() + extension.size() || !info.name.startsWith(prefix) ||
@@ -82,7 +85,7 @@ void SweepEngine::PurgeOldLogs(const QDateTime &cutOff)
 
     // Deleted after the listing, so that the listing never sees its own folder change.
     for (const QString &name : std::as_const(doomed))
-        fileSystem.deleteFile(m_context.programFolder + QLatin1Char('/') + name);
+        fileSystem.deleteFile(m_context.logFolder + QLatin1Char('/') + name);
 }
 
 void SweepEngine::LogViewClick()

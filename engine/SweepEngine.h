@@ -25,7 +25,7 @@ struct FolderEntry;
 class WindowServices;
 
 // What a sweep works with: the window, the two registers, the file system, the
-// clock, the editor for the log and the folder that holds the program (and its logs).
+// clock, the editor for the log and the folder of the logs (ProgramLocations).
 struct SweepContext
 {
     WindowServices &window;
@@ -34,7 +34,7 @@ struct SweepContext
     FileSystem &fileSystem;
     Clock &clock;
     TextEditor &textEditor;
-    QString programFolder; // no trailing slash
+    QString logFolder; // no trailing slash
 };
 
 /**

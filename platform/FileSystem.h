@@ -114,6 +114,12 @@ public:
     virtual int readFile(const QString &path, QByteArray &bytes) = 0;
     /** Replaces the file atomically: temporary file in the same folder, flush, rename. */
     virtual int replaceFile(const QString &path, const QByteArray &bytes) = 0;
+    /**
+     * Makes an absolute folder and every missing parent, each for the user alone
+     * (mode 0700). A folder that exists already, also one reached through a
+     * symbolic link, is left as it is; ENOTDIR when something else stands there.
+     */
+    virtual int makeFolders(const QString &path) = 0;
 };
 
 /** The file system of the machine the program runs on. */

@@ -113,14 +113,6 @@ QString SettingsFile::currentVersion()
     return ProgramVersion;
 }
 
-QString SettingsFile::pathForExecutable(const QString &executableFilePath)
-{
-    const QFileInfo info(executableFilePath);
-    const QString folder = info.path();
-    const QString base = info.suffix().isEmpty() ? info.fileName() : info.completeBaseName();
-    return (folder == u'/' ? QString() : folder) + u'/' + base + QStringLiteral(".ini");
-}
-
 QString SettingsFile::path() const
 {
     return m_path;
@@ -295,6 +287,12 @@ void SettingsFile::save(const SearchFolderRegister &folders, const ManagementFil
     file.writeBool(mainSection(), readOnlyKey(), marks.isMarked(OptionMark::DisableReadOnly));
     file.writeBool(mainSection(), nonStopKey(), marks.isMarked(OptionMark::NonStop));
 
+    // The folder of an installed program's settings is made on first need.
+    const qsizetype slash = m_path.lastIndexOf(u'/');
+    if (slash > 0) {
+        if (const int error = m_fileSystem.makeFolders(m_path.left(slash)); error != 0)
+            throw failed(error);
+    }
     // One atomic replacement: a failure leaves the previous file whole.
     if (const int error = file.save(m_fileSystem, m_path); error != 0)
         throw failed(error);

@@ -72,8 +72,6 @@ public:
 
     /** The version this release writes: ProgramVersion. */
     static QString currentVersion();
-    /** The settings file of an executable: its path with the extension replaced by ".ini". */
-    static QString pathForExecutable(const QString &executableFilePath);
 
     QString path() const;
 

@@ -62,7 +62,7 @@ void FormWiring::createSweep()
 {
     m_sweep = std::make_unique<SweepEngine>(
         SweepContext{m_windowServices, *m_searchRegister, *m_ignoreEntries, *m_services.fileSystem,
-                     *m_services.clock, *m_services.textEditor, m_services.programFolder});
+                     *m_services.clock, *m_services.textEditor, m_services.logFolder});
 }
 
 SweepEngine *FormWiring::sweep() const

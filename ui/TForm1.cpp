@@ -444,7 +444,10 @@ void TForm1::About1Click()
 
 void TForm1::FolderViewClick()
 {
-    m_services.openUrl(QUrl::fromLocalFile(m_services.programFolder));
+    // The folder that holds the logs: the program's own when portable. An
+    // installed program's is made here when no sweep has written a log yet.
+    m_services.fileSystem->makeFolders(m_services.logFolder);
+    m_services.openUrl(QUrl::fromLocalFile(m_services.logFolder));
 }
 
 void TForm1::HomepageCallClick()

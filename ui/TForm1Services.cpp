@@ -2,12 +2,11 @@
 
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
-#include "registers/SettingsFile.h"
+#include "platform/ProgramLocations.h"
 #include "ui/Dialogs.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QFileInfo>
 
 namespace Vacuola {
 
@@ -25,12 +24,10 @@ QString withoutTrailingSlash(QString path)
 TForm1Services TForm1Services::forExecutable(const QStringList &arguments)
 {
     TForm1Services services;
-    const QString executable = QCoreApplication::applicationFilePath();
-    const QFileInfo info(executable);
-    services.programFolder = info.absolutePath();
-    services.settingsFile = SettingsFile::pathForExecutable(executable);
-    services.helpFile =
-        info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".hlp");
+    const ProgramLocations locations = ProgramLocations::ofThisProgram();
+    services.settingsFile = locations.settingsFile;
+    services.helpFile = locations.helpFile;
+    services.logFolder = locations.logFolder;
     services.arguments = arguments;
     return services.completed();
 }
@@ -57,6 +54,8 @@ TForm1Services TForm1Services::completed() const
         services.settingsFile = services.programFolder + QStringLiteral("/vacuola.ini");
     if (services.helpFile.isEmpty())
         services.helpFile = services.programFolder + QStringLiteral("/vacuola.hlp");
+    if (services.logFolder.isEmpty())
+        services.logFolder = services.programFolder;
     return services;
 }
 

@@ -23,15 +23,16 @@ struct TForm1Services
     Dialogs *dialogs = nullptr;
     /** Hands a folder or a web address to the desktop. */
     std::function<void(const QUrl &)> openUrl;
-    /** The folder of the settings file, the help file and the logs; no trailing slash. */
+    /** A portable program's folder: the default of the three below; no trailing slash. */
     QString programFolder;
-    /** Empty: programFolder + "/vacuola.ini" and "/vacuola.hlp". */
+    /** Empty: programFolder + "/vacuola.ini", "/vacuola.hlp", and programFolder itself. */
     QString settingsFile;
     QString helpFile;
+    QString logFolder;
     /** The command line without the program's own name. */
     QStringList arguments;
 
-    /** The services of the running program: the machine's own, the executable's folder and name. */
+    /** The services of the running program: the machine's own, its files where ProgramLocations puts them. */
     static TForm1Services forExecutable(const QStringList &arguments);
     /** These services with every empty member but the editor taken from the machine and the program folder.
      */

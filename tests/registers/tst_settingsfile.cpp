@@ -108,7 +108,6 @@ class TestSettingsFile final : public QObject
 
 private slots:
     void initTestCase();
-    void pathBesideTheExecutable();
     void firstStartThenSecondStart();
     void versionRules_data();
     void versionRules();
@@ -134,15 +133,6 @@ private slots:
 void TestSettingsFile::initTestCase()
 {
     useJapaneseLocale();
-}
-
-void TestSettingsFile::pathBesideTheExecutable()
-{
-    QCOMPARE(SettingsFile::pathForExecutable(QStringLiteral("/opt/vacuola/vacuola")),
-             QStringLiteral("/opt/vacuola/vacuola.ini"));
-    QCOMPARE(SettingsFile::pathForExecutable(QStringLiteral("/opt/v.1/vacuola.bin")),
-             QStringLiteral("/opt/v.1/vacuola.ini"));
-    QCOMPARE(SettingsFile::pathForExecutable(QStringLiteral("/vacuola")), QStringLiteral("/vacuola.ini"));
 }
 
 void TestSettingsFile::firstStartThenSecondStart()

@@ -27,6 +27,8 @@ QString opName(FsOp op)
         return QStringLiteral("ReadFile");
     case FsOp::ReplaceFile:
         return QStringLiteral("ReplaceFile");
+    case FsOp::MakeFolders:
+        return QStringLiteral("MakeFolders");
     }
     return QStringLiteral("Unknown");
 }
@@ -218,6 +220,13 @@ int FaultyFileSystem::replaceFile(const QString &path, const QByteArray &bytes)
     if (const int error = fault(FsOp::ReplaceFile, path))
         return error;
     return m_real.replaceFile(path, bytes);
+}
+
+int FaultyFileSystem::makeFolders(const QString &path)
+{
+    if (const int error = fault(FsOp::MakeFolders, path))
+        return error;
+    return m_real.makeFolders(path);
 }
 
 } // namespace Vacuola::Test

@@ -19,7 +19,8 @@ enum class FsOp
     DeleteFile,     // FileSystem::deleteFile(path)
     AppendToFile,   // FileSystem::appendToFile(path)
     ReadFile,       // FileSystem::readFile(path)
-    ReplaceFile     // FileSystem::replaceFile(path)
+    ReplaceFile,    // FileSystem::replaceFile(path)
+    MakeFolders     // FileSystem::makeFolders(path)
 };
 
 /**
@@ -54,6 +55,7 @@ public:
     int appendToFile(const QString &path, const QList<QByteArrayView> &pieces) override;
     int readFile(const QString &path, QByteArray &bytes) override;
     int replaceFile(const QString &path, const QByteArray &bytes) override;
+    int makeFolders(const QString &path) override;
 
     /** Used by the wrapped trees: 0, or the injected error for this call (recording the call). */
     int fault(FsOp op, const QString &path);

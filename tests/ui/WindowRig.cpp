@@ -25,6 +25,8 @@ TForm1 &WindowRig::open(const QStringList &arguments)
         openedUrls << url;
     };
     services.programFolder = program.absolute();
+    services.settingsFile = settingsFile;
+    services.logFolder = logFolder;
     services.arguments = arguments;
     window = std::make_unique<TForm1>(services);
     return *window;
@@ -37,7 +39,7 @@ void WindowRig::close()
 
 QString WindowRig::settingsPath() const
 {
-    return program.absolute(QStringLiteral("vacuola.ini"));
+    return settingsFile.isEmpty() ? program.absolute(QStringLiteral("vacuola.ini")) : settingsFile;
 }
 
 QStringList WindowRig::ignoreListMarks() const

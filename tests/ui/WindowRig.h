@@ -44,6 +44,9 @@ public:
     FakeTextEditor editor;
     ScriptedDialogs dialogs;
     QList<QUrl> openedUrls;
+    // An installed program's layout; empty: everything in `program`.
+    QString settingsFile;
+    QString logFolder;
     std::unique_ptr<TForm1> window;
 };
 

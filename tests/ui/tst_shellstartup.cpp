@@ -8,8 +8,10 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QMimeData>
 #include <QTest>
@@ -72,6 +74,7 @@ private slots:
     void logViewer();
 
     void firstStart();
+    void installedLayoutKeepsFilesInTheUsersFolders();
     void commandLineFolderAfterStartText();
     void commandLineFolderAlreadyStored();
     void commandLineNetworkPathIsRefused();
@@ -307,6 +310,34 @@ void ShellStartupTest::firstStart()
     const QByteArray saved = readTestFile(m_rig->settingsPath());
     QVERIFY(saved.startsWith(Cp932::encode(QStringLiteral(
         "[Vacuola]\r\nVersion=Vacuola V1.13A\r\n上端位置=115\r\n左端位置=435\r\n縦幅=185\r\n横幅=214\r\n"))));
+}
+
+void ShellStartupTest::installedLayoutKeepsFilesInTheUsersFolders()
+{
+    const QString home = m_rig->work.absolute(QStringLiteral("home"));
+    m_rig->settingsFile = home + QStringLiteral("/.config/vacuola/vacuola.ini");
+    m_rig->logFolder = home + QStringLiteral("/.local/state/vacuola");
+    const QString tree = m_rig->work.createDir(QStringLiteral("tree/empty"));
+    m_rig->open({m_rig->work.absolute(QStringLiteral("tree"))});
+    // The start-up purge finds no log folder and makes none.
+    QVERIFY(!m_rig->work.exists(QStringLiteral("home")));
+
+    m_rig->find<QAction>(QStringLiteral("FolderView"))->trigger();
+    QCOMPARE(m_rig->openedUrls, QList<QUrl>{QUrl::fromLocalFile(m_rig->logFolder)});
+    QCOMPARE(QFileInfo(m_rig->logFolder).permissions() & 0x7777, QFileDevice::Permissions(0x7700));
+    QDir(m_rig->logFolder).rmdir(m_rig->logFolder);
+
+    m_rig->find<QAction>(QStringLiteral("Vacuola"))->trigger();
+    m_rig->close();
+    QCOMPARE(m_rig->work.tree(),
+             QStringList({QStringLiteral("home/"), QStringLiteral("home/.config/"),
+                          QStringLiteral("home/.config/vacuola/"),
+                          QStringLiteral("home/.config/vacuola/vacuola.ini"), QStringLiteral("home/.local/"),
+                          QStringLiteral("home/.local/state/"), QStringLiteral("home/.local/state/vacuola/"),
+                          QStringLiteral("home/.local/state/vacuola/Vacuola-20261208.log")}));
+    QCOMPARE(QFileInfo(home + QStringLiteral("/.config/vacuola")).permissions() & 0x7777,
+             QFileDevice::Permissions(0x7700));
+    QCOMPARE(m_rig->program.tree(), QStringList());
 }
 
 void ShellStartupTest::commandLineFolderAfterStartText()

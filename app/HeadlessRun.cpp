@@ -8,12 +8,12 @@
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
+#include "platform/ProgramLocations.h"
 #include "platform/TextEditor.h"
 #include "registers/ManagementFileRegister.h"
 #include "registers/MemoryLists.h"
 #include "registers/SearchFolderRegister.h"
 #include "registers/SettingsFile.h"
-#include "ui/TForm1.h"
 
 #include <QMap>
 
@@ -128,7 +128,7 @@ int sweep(const CommandLine &command)
 {
     FileSystem &fileSystem = systemFileSystem();
     // The settings file and the logs are where the window has them.
-    const TForm1Services files = TForm1Services::forExecutable(QStringList());
+    const ProgramLocations files = ProgramLocations::ofThisProgram();
 
     HeadlessWindow window(command.yes);
     MemorySearchFolderList folderList;
@@ -169,8 +169,8 @@ int sweep(const CommandLine &command)
         return exitStatus(window, dryRun.errorCount());
     }
 
-    SweepEngine engine(SweepContext{window, folders, names, fileSystem, systemClock(), systemTextEditor(),
-                                    files.programFolder});
+    SweepEngine engine(
+        SweepContext{window, folders, names, fileSystem, systemClock(), systemTextEditor(), files.logFolder});
     settings.applyLogOption(
         loaded, window, [&engine](const QDateTime &cutOff) { engine.PurgeOldLogs(cutOff); },
         systemClock().now());

@@ -180,4 +180,9 @@ int DryRunFileSystem::replaceFile(const QString &, const QByteArray &)
     return 0;
 }
 
+int DryRunFileSystem::makeFolders(const QString &)
+{
+    return 0;
+}
+
 } // namespace Vacuola

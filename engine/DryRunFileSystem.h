@@ -35,6 +35,7 @@ public:
     int appendToFile(const QString &path, const QList<QByteArrayView> &pieces) override;
     int readFile(const QString &path, QByteArray &bytes) override;
     int replaceFile(const QString &path, const QByteArray &bytes) override;
+    int makeFolders(const QString &path) override;
 
 private:
     friend class DryRunTree;

@@ -12,6 +12,7 @@ import os
 import re
 import shutil
 import stat
+import subprocess
 import sys
 import tempfile
 import time
@@ -367,6 +368,86 @@ def scenario_preview(args, work):
     expect_equal(entries_below(root), ["./", "keep/", "keep/file.txt"], "tree after 削除開始")
 
 
+class InstalledProgram(xs.Program):
+    """The program of an installation, run with a home folder of its own: its settings
+    and logs go to the home's XDG folders. Its working folder holds stderr.txt."""
+
+    def __init__(self, executable, home, parent):
+        self.folder = tempfile.mkdtemp(prefix="vacuola-cwd-", dir=parent)
+        self.executable = executable
+        self.home = home
+        self.ini = os.path.join(home, ".config", "vacuola", "vacuola.ini")
+        self.log_folder = os.path.join(home, ".local", "state", "vacuola")
+        self.runtime = tempfile.mkdtemp(prefix="vacuola-run-", dir=parent)
+        self.proc = None
+
+    def environment(self):
+        env = super().environment()
+        env["HOME"] = self.home
+        env.pop("XDG_CONFIG_HOME", None)
+        env.pop("XDG_STATE_HOME", None)
+        return env
+
+    def log_path(self, moment=None):
+        return os.path.join(self.log_folder, xs.day_log_name(moment))
+
+
+def scenario_installed(args, work):
+    expect(args.build_dir and args.cmake, "--build-dir and --cmake are needed")
+    prefix = os.path.join(work, "prefix")
+    done = subprocess.run([args.cmake, "--install", args.build_dir, "--prefix", prefix],
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    expect(done.returncode == 0, "cmake --install failed:\n" + done.stdout)
+    # A prefix moved elsewhere stays an installation.
+    moved = os.path.join(work, "moved")
+    os.rename(prefix, moved)
+    installed_before = entries_below(moved)
+    home = os.path.join(work, "home")
+    os.mkdir(home)
+    root = os.path.join(work, "tree")
+    make_dirs(root, ["a/b", "c"])
+    make_file(root, "keep.txt")
+    make_file(root, "c/Thumbs.db")
+
+    program = InstalledProgram(os.path.join(moved, "bin", "vacuola"), home, work)
+    program.start(root)
+    notes = program.wait_window("Vacuola")
+    xs.focus(notes)
+    xs.keys("Return")
+    xs.wait_no_window("Vacuola")
+    window = program.main_window()
+    xs.focus(window)
+    # File menu: 開始, 削除予定の確認, 検索フォルダ, 管理ファイル; its submenu: セット追加(&S).
+    xs.keys("alt+f", "Down", "Down", "Down", "Right", "s")
+    start_sweep(window)
+    blocks = wait_log_blocks(program, 1)
+    close_window(program, window)
+    check_block(blocks[0], root, "完了", 3, LEGEND_ALL, [root + "/a", root + "/a/b", root + "/c - 3"])
+    ini_text = xs.read_cp932(program.ini).split("\r\n")
+    expect("検索フォルダ1=%s" % root in ini_text and "管理ファイル数=4" in ini_text,
+           "the settings file in the home does not hold the folder and the names")
+    expect_equal(entries_below(home), [
+        "./", ".config/", ".config/vacuola/", ".config/vacuola/vacuola.ini", ".local/", ".local/state/",
+        ".local/state/vacuola/", ".local/state/vacuola/" + xs.day_log_name()], "home after the first run")
+    for folder in (".config", ".config/vacuola", ".local", ".local/state", ".local/state/vacuola"):
+        expect_equal(stat.S_IMODE(os.stat(os.path.join(home, folder)).st_mode), 0o700, "mode of ~/" + folder)
+
+    # The command line, without a display, takes the names from the same settings
+    # file and appends to the same log; the installation itself stays as installed.
+    make_file(root, "d/desktop.ini")
+    env = program.environment()
+    env.pop("DISPLAY", None)
+    done = subprocess.run([program.executable, "--sweep", root], env=env, cwd=program.folder,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+    expect_equal(done.returncode, 0, "exit status of --sweep (stderr %r)" % done.stderr)
+    out = done.stdout.decode("utf-8").splitlines()
+    expect_equal(out[0], root + "/d - 2", "first line of --sweep")
+    expect(out[-1].startswith("検索終了"), "summary of --sweep: %r" % out[-1])
+    blocks = wait_log_blocks(program, 2)
+    check_block(blocks[1], root, "完了", 1, LEGEND_ALL, [root + "/d - 2"])
+    expect_equal(entries_below(moved), installed_before, "the installation after both runs")
+
+
 SCENARIOS = {
     "preview": scenario_preview,
     "first_start": scenario_first_start,
@@ -374,6 +455,7 @@ SCENARIOS = {
     "readonly": scenario_readonly,
     "stop": scenario_stop,
     "restart": scenario_restart,
+    "installed": scenario_installed,
 }
 
 
@@ -409,6 +491,8 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--program", required=True)
     ap.add_argument("--help-file", required=True)
+    ap.add_argument("--build-dir", help="the build folder that the installed scenario installs")
+    ap.add_argument("--cmake", help="the cmake that installs it")
     ap.add_argument("scenario", choices=sorted(SCENARIOS))
     args = ap.parse_args()
 

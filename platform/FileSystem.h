@@ -103,16 +103,24 @@ public:
     /** Deletes a file (unlink); never a folder. */
     virtual int deleteFile(const QString &path) = 0;
 
+    // The program's own files (settings, logs). No call blocks on a fifo or a
+    // device; a folder fails with EISDIR, anything else that is not a regular file with EACCES.
+
     /**
      * Appends the pieces, in order, at the end of the file, creating it when
      * missing; never truncates. One call, one block: the file is opened once.
+     * Only a regular file reached without following a link as the last component.
      */
     virtual int appendToFile(const QString &path, const QList<QByteArrayView> &pieces) = 0;
     /** Appends bytes as one block. */
     int appendToFile(const QString &path, const QByteArray &bytes);
-    /** Reads a whole file. */
+    /** Reads a whole regular file (links followed) of at most 16 MiB; a larger one fails with EFBIG. */
     virtual int readFile(const QString &path, QByteArray &bytes) = 0;
-    /** Replaces the file atomically: temporary file in the same folder, flush, rename. */
+    /**
+     * Replaces the file atomically: temporary file in the same folder, flush, rename. A symbolic link
+     * is kept and the regular file it names is replaced beside itself. Afterwards removes the
+     * temporaries that interrupted saves left there.
+     */
     virtual int replaceFile(const QString &path, const QByteArray &bytes) = 0;
     /**
      * Makes an absolute folder and every missing parent, each for the user alone

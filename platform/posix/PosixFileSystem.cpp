@@ -1,5 +1,6 @@
-// The plain file operations: the program's own files and the checks made
-// before a sweep. The sweep's own operations are in PosixSweepTree.cpp.
+// The plain file operations: the checks made before a sweep and the listing of
+// the log folder. The sweep's own operations are in PosixSweepTree.cpp, the
+// program's own files in ProgramFiles.cpp.
 
 #include "platform/posix/PosixFileSystem.h"
 
@@ -7,18 +8,13 @@
 #include "platform/posix/PathBytes.h"
 #include "platform/posix/PosixSweepTree.h"
 
-#include <QRandomGenerator>
-
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <dirent.h>
-#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 namespace Vacuola {
@@ -31,57 +27,6 @@ namespace {
 
 constexpr long Iso9660Magic = 0x9660;
 constexpr long UdfMagic = 0x15013346;
-
-int writeAll(int fd, const char *data, qsizetype size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return lastError();
-        }
-        data += written;
-        size -= written;
-    }
-    return 0;
-}
-
-// Many pieces go out in few system calls, each as much as the system takes at once.
-int writePieces(int fd, const QList<QByteArrayView> &pieces)
-{
-    std::vector<struct iovec> vector;
-    qsizetype next = 0;
-    while (next < pieces.size()) {
-        vector.clear();
-        for (; next < pieces.size() && vector.size() < IOV_MAX; ++next) {
-            if (!pieces.at(next).isEmpty())
-                vector.push_back(
-                    iovec{const_cast<char *>(pieces.at(next).data()), size_t(pieces.at(next).size())});
-        }
-        size_t first = 0;
-        while (first < vector.size()) {
-            ssize_t written = ::writev(fd, vector.data() + first, int(vector.size() - first));
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                return lastError();
-            }
-            while (written > 0) {
-                struct iovec &piece = vector[first];
-                if (size_t(written) >= piece.iov_len) {
-                    written -= ssize_t(piece.iov_len);
-                    ++first;
-                } else {
-                    piece.iov_base = static_cast<char *>(piece.iov_base) + written;
-                    piece.iov_len -= size_t(written);
-                    written = 0;
-                }
-            }
-        }
-    }
-    return 0;
-}
 
 } // namespace
 
@@ -188,101 +133,6 @@ int PosixFileSystem::deleteFile(const QString &path)
         return ENOENT;
     if (::unlink(bytes.constData()) != 0)
         return lastError();
-    return 0;
-}
-
-int PosixFileSystem::appendToFile(const QString &path, const QList<QByteArrayView> &pieces)
-{
-    QByteArray name;
-    if (!pathBytes(path, name))
-        return ENOENT;
-    Fd fd(::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
-    if (!fd.valid())
-        return lastError();
-    if (const int error = writePieces(fd.get(), pieces))
-        return error;
-    return fd.close();
-}
-
-int PosixFileSystem::readFile(const QString &path, QByteArray &bytes)
-{
-    bytes.clear();
-    QByteArray name;
-    if (!pathBytes(path, name))
-        return ENOENT;
-    Fd fd(::open(name.constData(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid())
-        return lastError();
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0)
-        return lastError();
-    if (S_ISDIR(st.st_mode))
-        return EISDIR;
-    QByteArray content;
-    qsizetype size = 0;
-    content.resize(st.st_size > 0 ? qsizetype(st.st_size) + 1 : 4096);
-    for (;;) {
-        if (size == content.size())
-            content.resize(content.size() * 2);
-        const ssize_t got = ::read(fd.get(), content.data() + size, size_t(content.size() - size));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return lastError();
-        }
-        if (got == 0)
-            break;
-        size += got;
-    }
-    content.truncate(size);
-    bytes = content;
-    return 0;
-}
-
-int PosixFileSystem::replaceFile(const QString &path, const QByteArray &bytes)
-{
-    QByteArray target;
-    if (!pathBytes(path, target))
-        return ENOENT;
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder =
-        slash < 0 ? QByteArray(".") : (slash == 0 ? QByteArray("/") : target.left(slash));
-    const QByteArray base = target.mid(slash + 1);
-    if (base.isEmpty())
-        return EISDIR;
-
-    // The temporary lives beside the file so that the rename stays on one file system.
-    QByteArray temporary;
-    Fd fd;
-    for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
-        temporary = folder + '/' + '.' + base.left(NAME_MAX - 24) + ".tmp-" +
-                    QByteArray::number(QRandomGenerator::global()->generate(), 16);
-        fd.reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
-        if (!fd.valid() && errno != EEXIST)
-            return lastError();
-    }
-    if (!fd.valid())
-        return EEXIST;
-
-    int error = 0;
-    struct stat old;
-    if (::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode))
-        ::fchmod(fd.get(), old.st_mode & 07777); // keep the mode the user gave the file
-    error = writeAll(fd.get(), bytes.constData(), bytes.size());
-    if (error == 0 && ::fsync(fd.get()) != 0)
-        error = lastError();
-    const int closeError = fd.close();
-    if (error == 0)
-        error = closeError;
-    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
-        error = lastError();
-    if (error != 0) {
-        ::unlink(temporary.constData());
-        return error;
-    }
-    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid())
-        ::fsync(dir.get()); // the rename itself reaches the disk
     return 0;
 }
 

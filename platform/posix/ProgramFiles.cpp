@@ -1,19 +1,277 @@
-// The program's own files: the settings file, the logs and their folders.
+// The program's own files: the settings file, the logs and their folders. None
+// of them can make the program hang, run out of memory or write through a link:
+// every open is non-blocking and only a regular file is read or written.
 
+#include "platform/posix/Fd.h"
+#include "platform/posix/PathBytes.h"
 #include "platform/posix/PosixFileSystem.h"
 
-#include "platform/posix/PathBytes.h"
+#include <QRandomGenerator>
 
 #include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
 namespace Vacuola {
+
+using Posix::Fd;
+using Posix::lastError;
+using Posix::pathBytes;
+
+namespace {
+
+// Larger than any settings file this program writes by far; a larger "file"
+// (a link to a device, a disk image) would only exhaust the memory.
+constexpr qsizetype MaxReadSize = 16 * 1024 * 1024;
+// A temporary of the settings file that is older than this was left by a save
+// that never ended; a younger one may belong to a save still under way.
+constexpr time_t StaleAfterSeconds = 60;
+
+// What a file that is not a regular one reports: a folder EISDIR, anything
+// else (fifo, device, socket, link) the refusal of a file the user may not open.
+int notARegularFile(mode_t mode)
+{
+    return S_ISDIR(mode) ? EISDIR : EACCES;
+}
+
+int writeAll(int fd, const char *data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError();
+        }
+        data += written;
+        size -= written;
+    }
+    return 0;
+}
+
+// Many pieces go out in few system calls, each as much as the system takes at once.
+int writePieces(int fd, const QList<QByteArrayView> &pieces)
+{
+    std::vector<struct iovec> vector;
+    qsizetype next = 0;
+    while (next < pieces.size()) {
+        vector.clear();
+        for (; next < pieces.size() && vector.size() < IOV_MAX; ++next) {
+            if (!pieces.at(next).isEmpty())
+                vector.push_back(
+                    iovec{const_cast<char *>(pieces.at(next).data()), size_t(pieces.at(next).size())});
+        }
+        size_t first = 0;
+        while (first < vector.size()) {
+            ssize_t written = ::writev(fd, vector.data() + first, int(vector.size() - first));
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                return lastError();
+            }
+            while (written > 0) {
+                struct iovec &piece = vector[first];
+                if (size_t(written) >= piece.iov_len) {
+                    written -= ssize_t(piece.iov_len);
+                    ++first;
+                } else {
+                    piece.iov_base = static_cast<char *>(piece.iov_base) + written;
+                    piece.iov_len -= size_t(written);
+                    written = 0;
+                }
+            }
+        }
+    }
+    return 0;
+}
+
+void splitPath(const QByteArray &path, QByteArray &folder, QByteArray &base)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    folder = slash < 0 ? QByteArray(".") : (slash == 0 ? QByteArray("/") : path.left(slash));
+    base = path.mid(slash + 1);
+}
+
+QByteArray temporaryPrefix(const QByteArray &base)
+{
+    return '.' + base.left(NAME_MAX - 24) + ".tmp-";
+}
+
+// Removes what interrupted saves left beside the file: only names of its own
+// pattern, only regular files (never a link or what one names), only old ones.
+void removeStaleTemporaries(const QByteArray &folder, const QByteArray &base)
+{
+    Fd dirFd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dirFd.valid())
+        return;
+    DIR *dir = ::fdopendir(::dup(dirFd.get()));
+    if (dir == nullptr)
+        return;
+    const QByteArray prefix = temporaryPrefix(base);
+    const time_t now = ::time(nullptr);
+    for (const struct dirent *d = ::readdir(dir); d != nullptr; d = ::readdir(dir)) {
+        if (std::strncmp(d->d_name, prefix.constData(), size_t(prefix.size())) != 0)
+            continue;
+        struct stat st;
+        if (::fstatat(dirFd.get(), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (now - st.st_mtim.tv_sec < StaleAfterSeconds)
+            continue;
+        ::unlinkat(dirFd.get(), d->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+} // namespace
+
+int PosixFileSystem::appendToFile(const QString &path, const QList<QByteArrayView> &pieces)
+{
+    QByteArray name;
+    if (!pathBytes(path, name))
+        return ENOENT;
+    // A link is never followed, a fifo never waited for and a device never opened.
+    struct stat st;
+    if (::lstat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        return notARegularFile(st.st_mode);
+    Fd fd(::open(name.constData(),
+                 O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0644));
+    if (!fd.valid())
+        return errno == ELOOP || errno == ENXIO ? EACCES : lastError();
+    // Swapped since the look above.
+    if (::fstat(fd.get(), &st) != 0)
+        return lastError();
+    if (!S_ISREG(st.st_mode))
+        return notARegularFile(st.st_mode);
+    if (const int error = writePieces(fd.get(), pieces))
+        return error;
+    return fd.close();
+}
+
+int PosixFileSystem::readFile(const QString &path, QByteArray &bytes)
+{
+    bytes.clear();
+    QByteArray name;
+    if (!pathBytes(path, name))
+        return ENOENT;
+    // Links are followed (a settings file kept elsewhere), but only to a regular file.
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0) {
+        const int error = lastError();
+        struct stat link;
+        return error == ENOENT && ::lstat(name.constData(), &link) == 0 ? EACCES : error; // dangling link
+    }
+    if (!S_ISREG(st.st_mode))
+        return notARegularFile(st.st_mode);
+    if (st.st_size > MaxReadSize)
+        return EFBIG;
+    Fd fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd.valid())
+        return lastError();
+    if (::fstat(fd.get(), &st) != 0)
+        return lastError();
+    if (!S_ISREG(st.st_mode))
+        return notARegularFile(st.st_mode);
+
+    // One byte more than allowed tells a file that grew past the limit.
+    QByteArray content(qMin<qsizetype>(qsizetype(st.st_size), MaxReadSize) + 1, Qt::Uninitialized);
+    qsizetype size = 0;
+    for (;;) {
+        if (size == content.size()) {
+            if (size > MaxReadSize)
+                return EFBIG;
+            content.resize(qMin(size * 2, MaxReadSize + 1));
+        }
+        const ssize_t got = ::read(fd.get(), content.data() + size, size_t(content.size() - size));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError();
+        }
+        if (got == 0)
+            break;
+        size += got;
+    }
+    if (size > MaxReadSize)
+        return EFBIG;
+    content.truncate(size);
+    bytes = content;
+    return 0;
+}
+
+int PosixFileSystem::replaceFile(const QString &path, const QByteArray &bytes)
+{
+    QByteArray target;
+    if (!pathBytes(path, target))
+        return ENOENT;
+    // A link to the file is kept: what it names is replaced, beside itself.
+    struct stat st;
+    if (::lstat(target.constData(), &st) == 0) {
+        if (S_ISLNK(st.st_mode)) {
+            char *resolved = ::realpath(target.constData(), nullptr);
+            if (resolved == nullptr)
+                return errno == ENOENT ? EACCES : lastError(); // dangling link
+            target = QByteArray(resolved);
+            ::free(resolved);
+            if (::lstat(target.constData(), &st) != 0)
+                return lastError();
+        }
+        if (!S_ISREG(st.st_mode))
+            return notARegularFile(st.st_mode);
+    }
+    QByteArray folder;
+    QByteArray base;
+    splitPath(target, folder, base);
+    if (base.isEmpty())
+        return EISDIR;
+
+    // The temporary lives beside the file so that the rename stays on one file system.
+    QByteArray temporary;
+    Fd fd;
+    for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
+        temporary = folder + '/' + temporaryPrefix(base) +
+                    QByteArray::number(QRandomGenerator::global()->generate(), 16);
+        fd.reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+        if (!fd.valid() && errno != EEXIST)
+            return lastError();
+    }
+    if (!fd.valid())
+        return EEXIST;
+
+    int error = 0;
+    struct stat old;
+    if (::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(fd.get(), old.st_mode & 07777); // keep the mode the user gave the file
+    error = writeAll(fd.get(), bytes.constData(), bytes.size());
+    if (error == 0 && ::fsync(fd.get()) != 0)
+        error = lastError();
+    const int closeError = fd.close();
+    if (error == 0)
+        error = closeError;
+    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+        error = lastError();
+    if (error != 0) {
+        ::unlink(temporary.constData());
+        return error;
+    }
+    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid())
+        ::fsync(dir.get()); // the rename itself reaches the disk
+    removeStaleTemporaries(folder, base);
+    return 0;
+}
 
 int PosixFileSystem::makeFolders(const QString &path)
 {
     QByteArray bytes;
-    if (!Posix::pathBytes(path, bytes) || !bytes.startsWith('/'))
+    if (!pathBytes(path, bytes) || !bytes.startsWith('/'))
         return ENOENT;
     // Each component from the top: mkdir refuses what exists, which is then checked.
     for (qsizetype end = 1; end <= bytes.size(); ++end) {

@@ -443,7 +443,8 @@ def scenario_installed(args, work):
     out = done.stdout.decode("utf-8").splitlines()
     expect_equal(out[0], root + "/d - 2", "first line of --sweep")
     expect(out[-1].startswith("検索終了"), "summary of --sweep: %r" % out[-1])
-    blocks = wait_log_blocks(program, 2)
+    blocks = log_blocks(program.log_path())
+    expect_equal(len(blocks), 2, "log blocks after --sweep")
     check_block(blocks[1], root, "完了", 1, LEGEND_ALL, [root + "/d - 2"])
     expect_equal(entries_below(moved), installed_before, "the installation after both runs")
 

@@ -4,6 +4,19 @@
 #include "ui/TForm1.h"
 
 #include <QApplication>
+#include <QIcon>
+
+namespace {
+
+QIcon programIcon()
+{
+    QIcon icon;
+    for (const char *size : {"16", "24", "32", "48", "64", "128", "256"})
+        icon.addFile(QStringLiteral(":/icons/%1.png").arg(QLatin1String(size)));
+    return icon;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -22,6 +35,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Vacuola"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vacuola"));
     Vacuola::loadQtTranslations();
+    QApplication::setWindowIcon(programIcon());
 
     arguments = QCoreApplication::arguments();
     if (!arguments.isEmpty())

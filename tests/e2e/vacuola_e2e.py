@@ -134,6 +134,11 @@ def scenario_first_start(args, work):
     window = program.main_window()
     x, y, width, height = xs.geometry(window)
     expect_equal((x, y, width, height), (435, 115, 214, 185), "designed placement")
+    # The program's own icon, not Qt's: _NET_WM_ICON holds each size, 16 pixels first.
+    icon = subprocess.run(["xprop", "-id", str(window), "_NET_WM_ICON"], stdout=subprocess.PIPE,
+                          text=True, env=program.environment()).stdout
+    expect(icon.startswith("_NET_WM_ICON(CARDINAL) = \tIcon (16 x 16):"), "window icon: %r" % icon[:80])
+    expect("Icon (128 x 128):" in icon, "the window icon has no 128-pixel size")
     close_window(program, window)
 
     with open(program.ini, "rb") as f:

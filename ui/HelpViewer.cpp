@@ -1,7 +1,8 @@
 #include "ui/HelpViewer.h"
 
+#include "platform/FileSystem.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QUrl>
@@ -24,16 +25,16 @@ HelpViewer::HelpViewer(QWidget *parent) : QDialog(parent), m_browser(new QTextBr
 
 HelpViewer::~HelpViewer() = default;
 
-void HelpViewer::showContents(const QString &helpFile)
+void HelpViewer::showContents(const QString &helpFile, FileSystem &fileSystem)
 {
-    QFile file(helpFile);
-    if (file.open(QIODevice::ReadOnly)) {
-        const QString html = QString::fromUtf8(file.readAll());
+    // Read like the program's other files: a fifo or a device in its place never blocks the window.
+    QByteArray bytes;
+    if (const int error = fileSystem.readFile(helpFile, bytes); error == 0) {
         m_browser->setSearchPaths({QFileInfo(helpFile).absolutePath()});
-        m_browser->setHtml(html);
+        m_browser->setHtml(QString::fromUtf8(bytes));
     } else {
         m_browser->setPlainText(QStringLiteral("ヘルプファイルを開けません\n%1\n%2")
-                                    .arg(QDir::toNativeSeparators(helpFile), file.errorString()));
+                                    .arg(QDir::toNativeSeparators(helpFile), errorMessage(error)));
     }
     m_browser->moveCursor(QTextCursor::Start);
     m_browser->ensureCursorVisible();

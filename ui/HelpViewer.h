@@ -6,6 +6,8 @@ class QTextBrowser;
 
 namespace Vacuola {
 
+class FileSystem;
+
 /** The program's help viewer: shows the help file (HTML) from its contents. */
 class HelpViewer final : public QDialog
 {
@@ -20,7 +22,7 @@ public:
      * Loads the help file and shows it at its contents (the top). A missing or
      * unreadable file is reported inside the viewer itself.
      */
-    void showContents(const QString &helpFile);
+    void showContents(const QString &helpFile, FileSystem &fileSystem);
     /** The text now shown, as plain text. */
     QString shownText() const;
 

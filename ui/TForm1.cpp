@@ -459,7 +459,7 @@ void TForm1::HelpCallClick()
 {
     if (m_helpViewer == nullptr)
         m_helpViewer = new HelpViewer(this);
-    m_helpViewer->showContents(m_services.helpFile);
+    m_helpViewer->showContents(m_services.helpFile, *m_services.fileSystem);
 }
 
 SweepEngine &TForm1::engine() const

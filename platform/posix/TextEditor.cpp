@@ -1,6 +1,7 @@
 #include "platform/TextEditor.h"
 
-#include <QFile>
+#include "platform/FileSystem.h"
+
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -95,12 +96,14 @@ bool isFileFieldCode(const QString &word)
  */
 QString execProgram(const QString &desktopPath)
 {
-    QFile file(desktopPath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    // Read like the program's own files: an entry that is a fifo never blocks.
+    QByteArray bytes;
+    if (systemFileSystem().readFile(desktopPath, bytes) != 0)
         return QString();
     bool inEntry = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (const QByteArray &raw : lines) {
+        const QString line = QString::fromUtf8(raw).trimmed();
         if (line.startsWith(QLatin1Char('['))) {
             inEntry = line == QLatin1String("[Desktop Entry]");
             continue;

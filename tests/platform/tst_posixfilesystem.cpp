@@ -65,11 +65,6 @@ private slots:
     void mountPointIsNeverEntered_data();
     void unreadableSweptFolderIsStillRemoved_data() { resolvers_data(); }
     void unreadableSweptFolderIsStillRemoved();
-    void folderAndEntryExistence();
-    void listFilesReportsModeAndTime();
-    void appendNeverTruncates();
-    void replaceFileIsAtomic();
-    void readFileMissing();
     void errorMessageIsTrimmed();
 };
 
@@ -471,102 +466,6 @@ void TestPosixFileSystem::unreadableSweptFolderIsStillRemoved()
         QCOMPARE(tree->removeFolder(top), 0);
     }
     QVERIFY(!dir.exists(QStringLiteral("top")));
-}
-
-void TestPosixFileSystem::folderAndEntryExistence()
-{
-    TestDir dir;
-    dir.createDir(QStringLiteral("folder"));
-    dir.createFile(QStringLiteral("file"));
-    dir.createSymlink(QStringLiteral("dangling"), dir.absolute(QStringLiteral("nowhere")));
-    dir.createSymlink(QStringLiteral("to-folder"), dir.absolute(QStringLiteral("folder")));
-    FileSystem &fs = systemFileSystem();
-    QVERIFY(fs.folderExists(dir.absolute(QStringLiteral("folder"))));
-    QVERIFY(fs.folderExists(dir.absolute(QStringLiteral("to-folder"))));
-    QVERIFY(!fs.folderExists(dir.absolute(QStringLiteral("file"))));
-    QVERIFY(!fs.folderExists(dir.absolute(QStringLiteral("nowhere"))));
-    QVERIFY(!fs.folderExists(QString()));
-    QVERIFY(fs.entryExists(dir.absolute(QStringLiteral("dangling"))));
-    QVERIFY(!fs.entryExists(dir.absolute(QStringLiteral("nowhere"))));
-    QVERIFY(fs.isMountRoot(QStringLiteral("/")));
-    QVERIFY(!fs.isMountRoot(dir.absolute(QStringLiteral("folder"))));
-    QVERIFY(fs.isMountRoot(QStringLiteral("/proc")));
-    QVERIFY(!fs.isOpticalDisc(dir.absolute()));
-}
-
-void TestPosixFileSystem::listFilesReportsModeAndTime()
-{
-    TestDir dir;
-    const QDateTime stamp(QDate(2023, 5, 6), QTime(7, 8, 9));
-    dir.createFile(QStringLiteral("Vacuola-20230506.log"), "x", stamp);
-    dir.createFile(QStringLiteral("locked.log"));
-    dir.setReadOnly(QStringLiteral("locked.log"), true);
-    dir.createDir(QStringLiteral("folder.log"));
-    dir.createSymlink(QStringLiteral("link.log"), dir.absolute(QStringLiteral("locked.log")));
-    QMap<QString, FileInfo> seen;
-    QCOMPARE(systemFileSystem().listFiles(dir.absolute(),
-                                          [&](const FileInfo &info) { seen.insert(info.name, info); }),
-             0);
-    QCOMPARE(seen.size(), 4);
-    const FileInfo log = seen.value(QStringLiteral("Vacuola-20230506.log"));
-    QCOMPARE(log.kind, EntryKind::File);
-    QVERIFY(!log.readOnly);
-    QCOMPARE(log.lastWrite, stamp);
-    QCOMPARE(log.lastWrite.timeSpec(), Qt::LocalTime);
-    QVERIFY(seen.value(QStringLiteral("locked.log")).readOnly);
-    QCOMPARE(seen.value(QStringLiteral("folder.log")).kind, EntryKind::Folder);
-    QCOMPARE(seen.value(QStringLiteral("link.log")).kind, EntryKind::Other);
-    QCOMPARE(systemFileSystem().listFiles(dir.absolute(QStringLiteral("missing")), [](const FileInfo &) {}),
-             ENOENT);
-}
-
-void TestPosixFileSystem::appendNeverTruncates()
-{
-    TestDir dir;
-    const QString path = dir.createFile(QStringLiteral("day.log"), "first\r\n");
-    FileSystem &fs = systemFileSystem();
-    QCOMPARE(fs.appendToFile(path, "second\r\n"), 0);
-    QCOMPARE(fs.appendToFile(path, QByteArray()), 0);
-    QCOMPARE(readTestFile(path), QByteArray("first\r\nsecond\r\n"));
-    const QString fresh = dir.absolute(QStringLiteral("fresh.log"));
-    QCOMPARE(fs.appendToFile(fresh, "one"), 0);
-    QCOMPARE(readTestFile(fresh), QByteArray("one"));
-    QCOMPARE(fs.appendToFile(dir.absolute(QStringLiteral("no/such/folder.log")), "x"), ENOENT);
-    QCOMPARE(fs.appendToFile(dir.absolute(), "x"), EISDIR);
-}
-
-void TestPosixFileSystem::replaceFileIsAtomic()
-{
-    TestDir dir;
-    const QString path = dir.createFile(QStringLiteral("vacuola.ini"), "old");
-    ::chmod(QFile::encodeName(path).constData(), 0640);
-    FileSystem &fs = systemFileSystem();
-    QCOMPARE(fs.replaceFile(path, "new content"), 0);
-    QCOMPARE(readTestFile(path), QByteArray("new content"));
-    QCOMPARE(dir.tree(), QStringList{QStringLiteral("vacuola.ini")});
-    struct stat st;
-    QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
-    QCOMPARE(st.st_mode & 07777, 0640u);
-
-    // A folder in the way of the rename: the write fails, nothing is left behind.
-    const QString blocked = dir.createDir(QStringLiteral("blocked.ini"));
-    dir.createFile(QStringLiteral("blocked.ini/inside"));
-    QVERIFY(fs.replaceFile(blocked, "x") != 0);
-    QCOMPARE(dir.tree(), QStringList({QStringLiteral("blocked.ini/"), QStringLiteral("blocked.ini/inside"),
-                                      QStringLiteral("vacuola.ini")}));
-    QCOMPARE(fs.replaceFile(dir.absolute(QStringLiteral("missing/x.ini")), "x"), ENOENT);
-}
-
-void TestPosixFileSystem::readFileMissing()
-{
-    TestDir dir;
-    QByteArray bytes("stale");
-    QCOMPARE(systemFileSystem().readFile(dir.absolute(QStringLiteral("none")), bytes), ENOENT);
-    QVERIFY(bytes.isEmpty());
-    QByteArray big(300000, 'a');
-    const QString path = dir.createFile(QStringLiteral("big"), big);
-    QCOMPARE(systemFileSystem().readFile(path, bytes), 0);
-    QCOMPARE(bytes, big);
 }
 
 void TestPosixFileSystem::errorMessageIsTrimmed()

@@ -18,6 +18,9 @@
 
 #include <cerrno>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace Vacuola::Test {
 
 namespace {
@@ -251,6 +254,13 @@ void ShellStartupTest::helpViewer()
     m_rig->find<QAction>(QStringLiteral("HelpCall"))->trigger();
     QVERIFY(m_rig->window->helpViewer() != nullptr);
     QVERIFY(m_rig->window->helpViewer()->shownText().contains(QStringLiteral("vacuola.hlp")));
+    // A fifo in its place is reported, never waited for.
+    const QByteArray help = QFile::encodeName(m_rig->program.absolute(QStringLiteral("vacuola.hlp")));
+    QCOMPARE(::mkfifo(help.constData(), 0600), 0);
+    m_rig->find<QAction>(QStringLiteral("HelpCall"))->trigger();
+    QVERIFY(
+        m_rig->window->helpViewer()->shownText().startsWith(QStringLiteral("ヘルプファイルを開けません")));
+    QCOMPARE(::unlink(help.constData()), 0);
     m_rig->program.createFile(QStringLiteral("vacuola.hlp"),
                               QStringLiteral("<h1>目次</h1><p>本文</p>").toUtf8());
     m_rig->find<QAction>(QStringLiteral("HelpCall"))->trigger();

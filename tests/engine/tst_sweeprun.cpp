@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -211,7 +212,16 @@ void SweepRunTest::deepTreeSweepsWithoutRecursion()
     QVERIFY(makeDeepChain(rig.root(), depth));
     // Whatever a failure leaves must go before the scratch folder can.
     const auto cleanUp = qScopeGuard([&] { removeDeepChain(rig.root()); });
-    rig.sweep();
+    // The process may hold only 64 descriptors: the walk keeps within its bound.
+    struct rlimit saved;
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    struct rlimit low = saved;
+    low.rlim_cur = 64;
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    {
+        const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+        rig.sweep();
+    }
     // Paths run far past the system's path-length limit; every folder is
     // reached from its parent, so the whole chain goes, the root last.
     QCOMPARE(rig.window.status, QStringLiteral("検索終了 5001件削除しました"));

@@ -1,14 +1,28 @@
 #!/usr/bin/env python3
 """Builds a benchmark tree of empty folders.
 
-    make_tree.py DIR [FOLDERS] [SEED]
+    make_tree.py [--deep] DIR [FOLDERS] [SEED]
 
-Creates FOLDERS folders (default 100,000) below DIR, DIR included, with a random
-fan-out, of which about 5% hold a content file. The same seed gives the same tree.
+Creates FOLDERS folders (default 100,000) below DIR, DIR included, of which about
+5% hold a content file. The same seed gives the same tree.
+
+broad (the default): breadth first, each folder with 1 to 12 subfolders; about six
+levels at 100,000 folders.
+--deep: each new folder's parent is drawn from the 2,000 folders made last; about
+130 levels and paths of about 900 characters at 100,000 folders.
 """
+import argparse
 import os
 import random
-import sys
+
+RECENT = 2000
+
+
+def add_content(rng, paths):
+    for path in paths:
+        if rng.random() < 0.05:
+            with open(os.path.join(path, "content.txt"), "w") as f:
+                f.write("keep\n")
 
 
 def build(root, folders, seed):
@@ -25,16 +39,39 @@ def build(root, folders, seed):
             os.mkdir(path)
             queue.append(path)
             made += 1
-    for path in queue:
-        if rng.random() < 0.05:
-            with open(os.path.join(path, "content.txt"), "w") as f:
-                f.write("keep\n")
+    add_content(rng, queue)
     return made
 
 
+def build_deep(root, folders, seed):
+    rng = random.Random(seed)
+    os.makedirs(root)
+    paths = [root]
+    for i in range(1, folders):
+        parent = paths[rng.randrange(max(0, len(paths) - RECENT), len(paths))]
+        path = os.path.join(parent, "n%05d" % i)
+        os.mkdir(path)
+        paths.append(path)
+    add_content(rng, paths)
+    return len(paths)
+
+
+def depth(root):
+    """The deepest level below root, root being level 0."""
+    base = root.rstrip("/").count("/")
+    return max(path.count("/") - base for path, _, _ in os.walk(root))
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--deep", action="store_true")
+    ap.add_argument("dir")
+    ap.add_argument("folders", nargs="?", type=int, default=100000)
+    ap.add_argument("seed", nargs="?", type=int, default=1)
+    args = ap.parse_args()
+    made = (build_deep if args.deep else build)(args.dir, args.folders, args.seed)
+    print("made %d folders, %d levels deep" % (made, depth(args.dir)))
+
+
 if __name__ == "__main__":
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
-    count = int(sys.argv[2]) if len(sys.argv) > 2 else 100000
-    seed = int(sys.argv[3]) if len(sys.argv) > 3 else 1
-    print("made %d folders" % build(sys.argv[1], count, seed))
+    main()

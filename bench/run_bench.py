@@ -1,15 +1,25 @@
 #!/usr/bin/env python3
 """Times sweep_bench and the real window against `find DIR -depth -type d -empty -delete`
-on identical trees.
+on identical trees, and measures their peak memory and the window's stop.
 
-    run_bench.py [--build DIR] [--folders N] [--rounds R] [--window-rounds W] [--no-window]
+    run_bench.py [--build DIR] [--dir DIR] [--folders N] [--big-folders N]
+                 [--rounds R] [--window-rounds W] [--big-rounds B] [--no-window]
 
-Builds one tree (bench/make_tree.py), copies it once per contender and round, runs
-each contender on its own copy, checks that all leave exactly the same folders,
-and prints the times, their ratios, the peak resident memory, and the time a stop
-chosen in the window takes to take effect. The window runs on an Xvfb server and is
-driven by keyboard (bench/window_bench.py); it is left out when Xvfb or xdotool
-is missing. The figures end with a block that can be pasted into the README.
+Trees (bench/make_tree.py, seed 1): a broad one and a deep one of N folders
+(default 100,000), and a broad one of --big-folders (default 1,000,000; 0 leaves it
+out). Every contender runs on a fresh copy of the tree, made just before it runs;
+the order of the contenders turns round from round to round, and every contender
+must leave exactly the folders find leaves.
+
+- R rounds (default 7) of find, sweep_bench and sweep_bench --log on each N tree;
+- W rounds (default 3) of find and the window (Xvfb, started by keyboard, log
+  written) on each N tree, each followed by a stop: 中止 chosen about 0.3 s into a
+  sweep of the same tree, timed from the key to the finished log;
+- B rounds (default 3) of find, sweep_bench and sweep_bench --log on the big tree.
+
+The window is driven by bench/window_bench.py and left out when Xvfb or xdotool is
+missing. Prints medians, ratios, peak resident memory (getrusage of each process),
+the log sizes, whether each target is met, and a block for the README.
 """
 import argparse
 import json
@@ -28,17 +38,36 @@ import make_tree  # noqa: E402
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 import xsession  # noqa: E402
 
+MIB = 1024.0 * 1024.0
 
-def run(cmd, **kw):
-    """Runs a command; returns (seconds, peak RSS in KiB, stdout)."""
+
+TIME = "/usr/bin/time"  # GNU time (Debian package time)
+
+
+def run(cmd):
+    """Runs a command; returns (seconds, peak RSS in KiB, stdout).
+
+    The peak comes from GNU time: a process forked from this script and exec'd
+    keeps this script's resident size as the start of its own peak, so wait4 of
+    a small program reports Python's size instead."""
+    peak_file = None
+    if os.access(TIME, os.X_OK):
+        fd, peak_file = tempfile.mkstemp(prefix="peak-")
+        os.close(fd)
+        cmd = [TIME, "-f", "%M", "-o", peak_file] + cmd
     start = time.perf_counter()
-    proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, **kw)
+    proc = subprocess.Popen(cmd, stdout=subprocess.PIPE)
     out = proc.stdout.read()
     _, status, usage = os.wait4(proc.pid, 0)
     seconds = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit("failed: %s" % " ".join(cmd))
-    return seconds, usage.ru_maxrss, out.decode()
+    peak = usage.ru_maxrss
+    if peak_file:
+        with open(peak_file) as f:
+            peak = int(f.read().split()[-1])
+        os.unlink(peak_file)
+    return seconds, peak, out.decode()
 
 
 def folders_left(root):
@@ -48,6 +77,10 @@ def folders_left(root):
     if os.path.isdir(root):
         left.append(root)
     return sorted(os.path.relpath(p, root) for p in left)
+
+
+def folder_bytes(folder):
+    return sum(os.path.getsize(os.path.join(folder, n)) for n in os.listdir(folder))
 
 
 def run_window(build, mode, tree):
@@ -80,99 +113,192 @@ def file_system(path):
     return out or "unknown"
 
 
+class Bench:
+    def __init__(self, args, work):
+        self.args = args
+        self.work = work
+        self.sweep_bench = os.path.join(args.build, "bench", "sweep_bench")
+        self.serial = 0
+
+    def copy(self, master):
+        self.serial += 1
+        tree = os.path.join(self.work, "copy%d" % self.serial)
+        subprocess.run(["cp", "-a", master, tree], check=True)
+        return tree
+
+    def contender(self, name, master):
+        """Runs one contender on a fresh copy; returns its figures and the folders it left."""
+        tree = self.copy(master)
+        result = {"log_bytes": 0}
+        try:
+            if name == "find":
+                s, rss, _ = run(["find", tree, "-depth", "-type", "d", "-empty", "-delete"])
+            elif name in ("sweep", "sweep --log"):
+                cmd = [self.sweep_bench, tree]
+                logs = None
+                if name == "sweep --log":
+                    logs = tempfile.mkdtemp(prefix="logs-", dir=self.work)
+                    cmd[1:1] = ["--log", logs]
+                s, rss, out = run(cmd)
+                print("    %s: %s" % (name, out.strip()))
+                if logs:
+                    result["log_bytes"] = folder_bytes(logs)
+                    shutil.rmtree(logs)
+            elif name == "window":
+                w = run_window(self.args.build, "sweep", tree)
+                s, rss = w["seconds"], w["peak_kib"]
+                print("    window: %.3f s, %s" % (s, w["title"]))
+            result.update(seconds=s, peak_kib=rss)
+            return result, folders_left(tree)
+        finally:
+            shutil.rmtree(tree, ignore_errors=True)
+
+    def rounds(self, label, master, names, count):
+        """`count` rounds of the contenders, their order turning round; returns {name: [results]}."""
+        results = {n: [] for n in names}
+        for r in range(count):
+            print("  %s, round %d of %d" % (label, r + 1, count))
+            order = names[r % len(names):] + names[:r % len(names)]
+            expected = None
+            for name in order:
+                result, left = self.contender(name, master)
+                if expected is None:
+                    expected = left
+                elif left != expected:
+                    sys.exit("%s round %d: %s left other folders than %s" % (label, r + 1, name, order[0]))
+                results[name].append(result)
+        return results
+
+    def stops(self, label, master, count):
+        seconds = []
+        for r in range(count):
+            tree = self.copy(master)
+            try:
+                w = run_window(self.args.build, "stop", tree)
+            finally:
+                shutil.rmtree(tree, ignore_errors=True)
+            if w.get("ended_early"):
+                print("    stop: not measured, the sweep ended within %.1f s" % w["after"])
+                continue
+            if not w["title"].endswith("終了状態 = 中止"):
+                sys.exit("%s stop %d: the stop did not end the sweep: %s" % (label, r + 1, w["title"]))
+            print("    stop: %.3f s, %s" % (w["seconds"], w["title"]))
+            seconds.append(w["seconds"])
+        return seconds
+
+
+def median(results, key):
+    return statistics.median(r[key] for r in results)
+
+
+def peak_mib(results):
+    return max(r["peak_kib"] for r in results) / 1024.0
+
+
+def verdict(ok):
+    return "met" if ok else "MISSED"
+
+
+def report_tree(label, results, window, stops, big):
+    """Table rows and target lines of one tree."""
+    f = median(results["find"], "seconds")
+    rows = ["| %s | find | %.3f s | 1.00 | %.1f MiB | |" % (label, f, peak_mib(results["find"]))]
+    targets = []
+    for name in ("sweep", "sweep --log"):
+        s = median(results[name], "seconds")
+        peak = peak_mib(results[name])
+        log = max(r["log_bytes"] for r in results[name]) / MIB
+        rows.append("| %s | sweep_bench%s | %.3f s | %.2f | %.1f MiB | %s |"
+                    % (label, " --log" if name != "sweep" else "", s, s / f, peak,
+                       "%.1f MiB" % log if name != "sweep" else ""))
+        if not big:
+            targets.append("%s, %s: %.2f × find (at most 0.7: %s)" % (label, name, s / f, verdict(s / f <= 0.7)))
+        limit = 24.0 if big and name == "sweep" else 16.0 + log
+        if big and name != "sweep":
+            targets.append("%s, %s: peak %.1f MiB (reported)" % (label, name, peak))
+        else:
+            targets.append("%s, %s: peak %.1f MiB (at most %.1f MiB: %s)"
+                           % (label, name, peak, limit, verdict(peak <= limit)))
+    if window:
+        wf = median(window["find"], "seconds")
+        wt = median(window["window"], "seconds")
+        rows.append("| %s | the window (Xvfb, log written), against find on its own copy (%.3f s) | %.3f s | "
+                    "%.2f | %.1f MiB | |" % (label, wf, wt, wt / wf, peak_mib(window["window"])))
+        targets.append("%s, window: %.2f × find (at most 0.8: %s)" % (label, wt / wf, verdict(wt / wf <= 0.8)))
+    if stops:
+        st = statistics.median(stops)
+        rows.append("| %s | stop chosen about 0.3 s into a window sweep, to the finished log | %.3f s | | | |"
+                    % (label, st))
+        targets.append("%s, stop: %.3f s (at most 0.1 s: %s)" % (label, st, verdict(max(stops) <= 0.1)))
+    return rows, targets
+
+
 def main():
-    ap = argparse.ArgumentParser()
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default=os.path.join(HERE, "..", "build"))
     ap.add_argument("--folders", type=int, default=100000)
-    ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--big-folders", type=int, default=1000000)
+    ap.add_argument("--rounds", type=int, default=7)
+    ap.add_argument("--window-rounds", type=int, default=3)
+    ap.add_argument("--big-rounds", type=int, default=3)
     # A RAM-backed folder by default: on a disk the time goes to write-back of the
-    # removals and varies several-fold from run to run, for both contenders alike.
+    # removals and varies several-fold from run to run, for all contenders alike.
     ap.add_argument("--dir", default="/dev/shm" if os.path.isdir("/dev/shm") else None,
                     help="where the trees are made (default /dev/shm)")
-    ap.add_argument("--window-rounds", type=int, default=1,
-                    help="rounds of the window against find (each sweep of the window takes long)")
     ap.add_argument("--no-window", action="store_true", help="leave the window out")
     args = ap.parse_args()
-    bench = os.path.join(args.build, "bench", "sweep_bench")
-    if not os.access(bench, os.X_OK):
-        sys.exit("no %s: build first" % bench)
-    window = not args.no_window
+    args.build = os.path.abspath(args.build)
+    if not os.access(os.path.join(args.build, "bench", "sweep_bench"), os.X_OK):
+        sys.exit("no %s/bench/sweep_bench: build first" % args.build)
+    window = not args.no_window and args.window_rounds > 0
     if window and not os.access(os.path.join(args.build, "vacuola"), os.X_OK):
         sys.exit("no %s/vacuola: build first" % args.build)
     if window and xsession.tools_missing():
         print("window left out: %s not installed" % ", ".join(xsession.tools_missing()))
         window = False
 
+    began = time.monotonic()
     work = tempfile.mkdtemp(prefix="vacuola-bench-", dir=args.dir)
+    trees = [("broad", False, args.folders, False), ("deep", True, args.folders, False)]
+    if args.big_folders > 0:
+        trees.append(("broad", False, args.big_folders, True))
+    rows, targets, shapes = [], [], []
     try:
-        master = os.path.join(work, "master")
-        make_tree.build(master, args.folders, 1)
-        finds, sweeps, peaks = [], [], []
-        for r in range(args.rounds):
-            a, b = os.path.join(work, "find%d" % r), os.path.join(work, "sweep%d" % r)
-            for copy in (a, b):
-                subprocess.run(["cp", "-a", master, copy], check=True)
-            subprocess.run(["sync"], check=True)
-            # Alternate the order so that neither contender always runs on warmer caches.
-            order = [("find", a), ("sweep", b)] if r % 2 == 0 else [("sweep", b), ("find", a)]
-            for name, tree in order:
-                if name == "find":
-                    s, _, _ = run(["find", tree, "-depth", "-type", "d", "-empty", "-delete"])
-                    finds.append(s)
-                else:
-                    s, rss, out = run([bench, tree])
-                    sweeps.append(s)
-                    peaks.append(rss)
-                    print("  sweep_bench: %s" % out.strip())
-            if folders_left(a) != folders_left(b):
-                sys.exit("round %d: sweep_bench and find left different folders" % r)
-            shutil.rmtree(a, ignore_errors=True)
-            shutil.rmtree(b, ignore_errors=True)
-        w_finds, w_times, w_peaks, stops = [], [], [], []
-        for r in range(args.window_rounds if window else 0):
-            a, b = os.path.join(work, "wfind%d" % r), os.path.join(work, "window%d" % r)
-            for copy in (a, b):
-                subprocess.run(["cp", "-a", master, copy], check=True)
-            subprocess.run(["sync"], check=True)
-            s, _, _ = run(["find", a, "-depth", "-type", "d", "-empty", "-delete"])
-            w_finds.append(s)
-            result = run_window(args.build, "sweep", b)
-            w_times.append(result["seconds"])
-            w_peaks.append(result["peak_kib"])
-            print("  window: %.3f s, %s" % (result["seconds"], result["title"]))
-            if folders_left(a) != folders_left(b):
-                sys.exit("window round %d: the window and find left different folders" % r)
-            shutil.rmtree(a, ignore_errors=True)
-            shutil.rmtree(b, ignore_errors=True)
-            # The stop: a sweep of a copy of the same tree, stopped about 0.3 s in.
-            subprocess.run(["cp", "-a", master, b], check=True)
-            result = run_window(args.build, "stop", b)
-            if not result["title"].endswith("終了状態 = 中止"):
-                sys.exit("window round %d: the stop did not end the sweep: %s" % (r, result["title"]))
-            stops.append(result["seconds"])
-            print("  stop: %.3f s, %s" % (result["seconds"], result["title"]))
-            shutil.rmtree(b, ignore_errors=True)
-
-        f, s = statistics.median(finds), statistics.median(sweeps)
-        fs = file_system(work)
-        lines = ["Machine: %s; trees on %s (%s)." % (machine(), fs, args.dir or os.path.dirname(work)),
-                 "%d folders (bench/make_tree.py, seed 1), medians of %d rounds:" % (args.folders, args.rounds),
-                 "",
-                 "| Contender | Time | Ratio to find | Peak memory |",
-                 "|---|---|---|---|",
-                 "| `find -depth -type d -empty -delete` | %.3f s | 1.00 | |" % f,
-                 "| sweep_bench (the sweep without a window) | %.3f s | %.2f | %.1f MiB |"
-                 % (s, s / f, max(peaks) / 1024.0)]
-        if w_times:
-            wf, wt = statistics.median(w_finds), statistics.median(w_times)
-            lines.append("| the window (xvfb, keyboard), against find on its own copy (%.3f s) | %.3f s | %.2f | "
-                         "%.1f MiB |" % (wf, wt, wt / wf, max(w_peaks) / 1024.0))
-            lines += ["", "Stop: 中止 chosen about 0.3 s into a sweep of the same tree ends it, log written, "
-                      "in %.3f s (median of %d)." % (statistics.median(stops), len(stops))]
-        print()
-        print("\n".join(lines))
+        bench = Bench(args, work)
+        for shape, deep, folders, big in trees:
+            master = os.path.join(work, "master")
+            made = (make_tree.build_deep if deep else make_tree.build)(master, folders, 1)
+            levels = make_tree.depth(master)
+            label = "%s %s" % ("{:,}".format(made), shape)
+            shapes.append("%s: %d levels" % (label, levels))
+            print("%s: %d levels" % (label, levels))
+            results = bench.rounds(label, master, ["find", "sweep", "sweep --log"],
+                                   args.big_rounds if big else args.rounds)
+            window_results, stops = None, None
+            if window and not big:
+                window_results = bench.rounds(label, master, ["find", "window"], args.window_rounds)
+                stops = bench.stops(label, master, args.window_rounds)
+            r, t = report_tree(label, results, window_results, stops, big)
+            rows += r
+            targets += t
+            shutil.rmtree(master)
     finally:
         shutil.rmtree(work, ignore_errors=True)
+
+    lines = ["Machine: %s; trees on %s (%s)." % (machine(), file_system(args.dir or tempfile.gettempdir()),
+                                                  args.dir or tempfile.gettempdir()),
+             "Trees by bench/make_tree.py, seed 1 (%s); medians of %d rounds (%d of the window, %d of the "
+             "big tree), peak resident memory the largest of all rounds:"
+             % ("; ".join(shapes), args.rounds, args.window_rounds if window else 0, args.big_rounds),
+             "",
+             "| Tree | Contender | Time | Ratio to find | Peak memory | Log |",
+             "|---|---|---|---|---|---|"] + rows
+    print()
+    print("\n".join(lines))
+    print()
+    print("Targets:")
+    print("\n".join("  " + t for t in targets))
+    print("\n(the benchmark took %.0f s)" % (time.monotonic() - began))
 
 
 if __name__ == "__main__":

@@ -9,7 +9,7 @@ starts the sweep by keyboard (File menu, 開始) and times until the day's log i
 complete (it is written when the sweep ends). stop: the same, but chooses 中止 by
 keyboard after S seconds (default 0.3) and times from the key 中止(&P) to the finished log.
 Prints one JSON object: seconds, peak resident KiB of the program, and the log's
-first line.
+first line; or ended_early when the sweep ended before the stop was chosen.
 """
 import argparse
 import json
@@ -57,7 +57,9 @@ def main():
         if args.mode == "stop":
             time.sleep(args.after)
             if log_done(log):
-                sys.exit("the sweep ended before the stop: use a larger tree")
+                # Too small a tree for a stop: nothing to time.
+                print(json.dumps({"ended_early": True, "after": args.after}))
+                return
             # The clock starts once the menu is open: what is timed is the stop itself.
             xs.keys("alt+f")
             start = time.perf_counter()

@@ -5,6 +5,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace Vacuola {
 
@@ -15,19 +20,73 @@ bool isAscii(QStringView text)
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
-// The text of UTF-8 bytes, in a buffer that the caller reuses.
-QStringView decode(QByteArrayView bytes, bool ascii, QString &buffer)
+// Widens ASCII bytes to UTF-16, sixteen at a time where the processor allows.
+void widen(const char *in, qsizetype size, char16_t *out)
 {
-    if (!ascii) {
-        buffer = QString::fromUtf8(bytes);
-        return buffer;
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= size; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i + 8), _mm_unpackhi_epi8(bytes, zero));
     }
-    buffer.resize(bytes.size());
-    char16_t *out = reinterpret_cast<char16_t *>(buffer.data());
-    for (const char c : bytes)
-        *out++ = char16_t(static_cast<unsigned char>(c));
-    return buffer;
+#endif
+    for (; i < size; ++i)
+        out[i] = char16_t(static_cast<unsigned char>(in[i]));
 }
+
+// UTF-16 code units of the UTF-8 bytes: one for each sequence, two for one of four bytes.
+qsizetype utf16Length(QByteArrayView bytes)
+{
+    qsizetype units = 0;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b & 0xC0) != 0x80)
+            ++units;
+        if (b >= 0xF0)
+            ++units;
+    }
+    return units;
+}
+
+/**
+ * Lines as text for the comparisons of a sort. A sort compares one line (its
+ * pivot) with many others in a row, so the last two lines decoded are kept.
+ */
+class DecodedLines final
+{
+public:
+    /** The text of the line's bytes from byte `from` on. */
+    QStringView text(quint32 start, QByteArrayView bytes, bool ascii, qsizetype from)
+    {
+        // The slot not used last is the one replaced: a view handed out for the
+        // other line of the same comparison stays valid.
+        const int index = m_slots[0].start == start ? 0 : (m_slots[1].start == start ? 1 : m_next);
+        Slot &slot = m_slots[index];
+        m_next = 1 - index;
+        if (slot.start != start) {
+            slot.start = start;
+            if (ascii) {
+                slot.text.resize(bytes.size());
+                widen(bytes.data(), bytes.size(), reinterpret_cast<char16_t *>(slot.text.data()));
+            } else {
+                slot.text = QString::fromUtf8(bytes);
+            }
+        }
+        const qsizetype at = ascii ? from : utf16Length(bytes.first(from));
+        return QStringView(slot.text).sliced(at);
+    }
+
+private:
+    struct Slot
+    {
+        quint32 start = std::numeric_limits<quint32>::max();
+        QString text;
+    };
+    Slot m_slots[2];
+    int m_next = 0;
+};
 
 } // namespace
 
@@ -99,8 +158,7 @@ QStringList LogLines::toStringList() const
 void LogLines::sort()
 {
     const Locale::IgnoreCaseOrder order;
-    QString left;
-    QString right;
+    DecodedLines decoded;
     std::sort(m_lines.begin(), m_lines.end(), [&](const Line &a, const Line &b) {
         const QByteArrayView x = bytes(a);
         const QByteArrayView y = bytes(b);
@@ -117,8 +175,9 @@ void LogLines::sort()
         while (from > 0 && x[from - 1] != '/')
             --from;
         from = from > 0 ? from - 1 : 0;
-        return order.compare(decode(x.sliced(from), a.ascii, left), decode(y.sliced(from), b.ascii, right)) <
-               0;
+        const QStringView left = decoded.text(a.start, x, a.ascii, from);
+        const QStringView right = decoded.text(b.start, y, b.ascii, from);
+        return order.compare(left, right) < 0;
     });
 }
 

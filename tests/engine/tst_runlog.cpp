@@ -1,6 +1,8 @@
 #include "tests/engine/EngineRig.h"
 
+#include "engine/LogLines.h"
 #include "platform/Cp932.h"
+#include "platform/Locale.h"
 #include "tests/support/TestHelpers.h"
 
 #include <QtTest>
@@ -39,6 +41,7 @@ private slots:
 
     // The block
     void blockLayout();
+    void linesSortAsWholeLinesCollate();
     void legendLine_data();
     void legendLine();
     void startAtMidnightHasNoTime();
@@ -101,6 +104,26 @@ void RunLogTest::blockLayout()
     QCOMPARE(bytes.count("\r\n"), 11);
     QCOMPARE(bytes.count('\n'), 11);
     QVERIFY(bytes.endsWith("*** Bottom of List ***\r\n\r\n"));
+}
+
+// The sort compares only what follows the lines' shared folders, reusing the
+// text of lines it has just read: the order must still be that of whole lines.
+void RunLogTest::linesSortAsWholeLinesCollate()
+{
+    const QString deep = QStringLiteral("/tmp/sweep/") + QStringLiteral("level/").repeated(12);
+    const QStringList lines{
+        deep + QStringLiteral("a/b"),    deep + QStringLiteral("a-b"),     deep + QStringLiteral("A"),
+        deep + QStringLiteral("表示/x"), deep + QStringLiteral("表示-x"),  deep + QStringLiteral("𠀋/z"),
+        deep + QStringLiteral("𠀋/Y"),   deep + QStringLiteral("Ä/ab"),    deep + QStringLiteral("b"),
+        QStringLiteral("/tmp/sweep"),    QStringLiteral("/tmp/sweep - 0"), deep + QStringLiteral("a b/c")};
+    LogLines log;
+    for (const QString &line : lines)
+        log.append({line});
+    log.sort();
+    const QStringList sorted = log.toStringList();
+    QCOMPARE(QSet<QString>(sorted.cbegin(), sorted.cend()), QSet<QString>(lines.cbegin(), lines.cend()));
+    for (qsizetype i = 1; i < sorted.size(); ++i)
+        QVERIFY2(Locale::compareIgnoreCase(sorted.at(i - 1), sorted.at(i)) < 0, qPrintable(sorted.at(i)));
 }
 
 void RunLogTest::legendLine_data()

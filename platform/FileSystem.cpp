@@ -7,4 +7,13 @@ int FileSystem::appendToFile(const QString &path, const QByteArray &bytes)
     return appendToFile(path, QList<QByteArrayView>{QByteArrayView(bytes)});
 }
 
+int FileSystem::readFileEnd(const QString &path, qsizetype limit, QByteArray &bytes, bool &cut)
+{
+    const int error = readFile(path, bytes);
+    cut = bytes.size() > limit;
+    if (cut)
+        bytes.remove(0, bytes.size() - limit);
+    return error;
+}
+
 } // namespace Vacuola

@@ -117,6 +117,11 @@ public:
     /** Reads a whole regular file (links followed) of at most 16 MiB; a larger one fails with EFBIG. */
     virtual int readFile(const QString &path, QByteArray &bytes) = 0;
     /**
+     * Reads a regular file like readFile, but only its last `limit` bytes (at
+     * most 16 MiB); `cut` tells whether anything before them was left out.
+     */
+    virtual int readFileEnd(const QString &path, qsizetype limit, QByteArray &bytes, bool &cut);
+    /**
      * Replaces the file atomically: temporary file in the same folder, flush, rename. A symbolic link
      * is kept and the regular file it names is replaced beside itself. Afterwards removes the
      * temporaries that interrupted saves left there.

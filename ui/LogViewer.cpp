@@ -33,9 +33,14 @@ LogViewer::~LogViewer() = default;
 void LogViewer::showLog(const QString &path)
 {
     setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - Vacuola"));
+    // The latest block stands at the end: a very large log is shown from a
+    // whole line among its last 4 MiB, which the text box still shows at once.
     QByteArray bytes;
-    const int error = m_fileSystem.readFile(path, bytes);
+    bool cut = false;
+    const int error = m_fileSystem.readFileEnd(path, 4 * 1024 * 1024, bytes, cut);
     if (error == 0) {
+        if (cut)
+            bytes.remove(0, bytes.indexOf('\n') + 1);
         QString text = Cp932::decode(bytes);
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         m_text->setPlainText(text);

@@ -35,6 +35,7 @@ public:
     using FileSystem::appendToFile;
     int appendToFile(const QString &path, const QList<QByteArrayView> &pieces) override;
     int readFile(const QString &path, QByteArray &bytes) override;
+    int readFileEnd(const QString &path, qsizetype limit, QByteArray &bytes, bool &cut) override;
     int replaceFile(const QString &path, const QByteArray &bytes) override;
     int makeFolders(const QString &path) override;
 

@@ -130,6 +130,67 @@ void removeStaleTemporaries(const QByteArray &folder, const QByteArray &base)
     ::closedir(dir);
 }
 
+// Reads a regular file; one larger than `limit` fails with EFBIG, or gives its
+// last `limit` bytes when `fromEnd` (and sets `cut`).
+int readRegularFile(const QString &path, qsizetype limit, bool fromEnd, QByteArray &bytes, bool &cut)
+{
+    limit = qBound<qsizetype>(0, limit, MaxReadSize);
+    bytes.clear();
+    cut = false;
+    QByteArray name;
+    if (!pathBytes(path, name))
+        return ENOENT;
+    // Links are followed (a settings file kept elsewhere), but only to a regular file.
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0) {
+        const int error = lastError();
+        struct stat link;
+        return error == ENOENT && ::lstat(name.constData(), &link) == 0 ? EACCES : error; // dangling link
+    }
+    if (!S_ISREG(st.st_mode))
+        return notARegularFile(st.st_mode);
+    if (st.st_size > limit && !fromEnd)
+        return EFBIG;
+    Fd fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd.valid())
+        return lastError();
+    if (::fstat(fd.get(), &st) != 0)
+        return lastError();
+    if (!S_ISREG(st.st_mode))
+        return notARegularFile(st.st_mode);
+    if (fromEnd && st.st_size > limit) {
+        if (::lseek(fd.get(), st.st_size - limit, SEEK_SET) < 0)
+            return lastError();
+        cut = true;
+    }
+
+    // One byte more than allowed tells a file that grew past the limit.
+    QByteArray content(qMin<qsizetype>(qsizetype(st.st_size), limit) + 1, Qt::Uninitialized);
+    qsizetype size = 0;
+    for (;;) {
+        if (size == content.size()) {
+            if (size > limit)
+                break;
+            content.resize(qMin(size * 2, limit + 1));
+        }
+        const ssize_t got = ::read(fd.get(), content.data() + size, size_t(content.size() - size));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError();
+        }
+        if (got == 0)
+            break;
+        size += got;
+    }
+    if (size > limit && !fromEnd)
+        return EFBIG;
+    // What was appended while reading is left for the next look.
+    content.truncate(qMin(size, limit));
+    bytes = content;
+    return 0;
+}
+
 } // namespace
 
 int PosixFileSystem::appendToFile(const QString &path, const QList<QByteArrayView> &pieces)
@@ -157,53 +218,13 @@ int PosixFileSystem::appendToFile(const QString &path, const QList<QByteArrayVie
 
 int PosixFileSystem::readFile(const QString &path, QByteArray &bytes)
 {
-    bytes.clear();
-    QByteArray name;
-    if (!pathBytes(path, name))
-        return ENOENT;
-    // Links are followed (a settings file kept elsewhere), but only to a regular file.
-    struct stat st;
-    if (::stat(name.constData(), &st) != 0) {
-        const int error = lastError();
-        struct stat link;
-        return error == ENOENT && ::lstat(name.constData(), &link) == 0 ? EACCES : error; // dangling link
-    }
-    if (!S_ISREG(st.st_mode))
-        return notARegularFile(st.st_mode);
-    if (st.st_size > MaxReadSize)
-        return EFBIG;
-    Fd fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (!fd.valid())
-        return lastError();
-    if (::fstat(fd.get(), &st) != 0)
-        return lastError();
-    if (!S_ISREG(st.st_mode))
-        return notARegularFile(st.st_mode);
+    bool cut = false;
+    return readRegularFile(path, MaxReadSize, false, bytes, cut);
+}
 
-    // One byte more than allowed tells a file that grew past the limit.
-    QByteArray content(qMin<qsizetype>(qsizetype(st.st_size), MaxReadSize) + 1, Qt::Uninitialized);
-    qsizetype size = 0;
-    for (;;) {
-        if (size == content.size()) {
-            if (size > MaxReadSize)
-                return EFBIG;
-            content.resize(qMin(size * 2, MaxReadSize + 1));
-        }
-        const ssize_t got = ::read(fd.get(), content.data() + size, size_t(content.size() - size));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return lastError();
-        }
-        if (got == 0)
-            break;
-        size += got;
-    }
-    if (size > MaxReadSize)
-        return EFBIG;
-    content.truncate(size);
-    bytes = content;
-    return 0;
+int PosixFileSystem::readFileEnd(const QString &path, qsizetype limit, QByteArray &bytes, bool &cut)
+{
+    return readRegularFile(path, limit, true, bytes, cut);
 }
 
 int PosixFileSystem::replaceFile(const QString &path, const QByteArray &bytes)

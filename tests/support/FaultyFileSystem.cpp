@@ -215,6 +215,16 @@ int FaultyFileSystem::readFile(const QString &path, QByteArray &bytes)
     return m_real.readFile(path, bytes);
 }
 
+int FaultyFileSystem::readFileEnd(const QString &path, qsizetype limit, QByteArray &bytes, bool &cut)
+{
+    cut = false;
+    if (const int error = fault(FsOp::ReadFile, path)) {
+        bytes.clear();
+        return error;
+    }
+    return m_real.readFileEnd(path, limit, bytes, cut);
+}
+
 int FaultyFileSystem::replaceFile(const QString &path, const QByteArray &bytes)
 {
     if (const int error = fault(FsOp::ReplaceFile, path))

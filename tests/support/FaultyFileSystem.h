@@ -18,7 +18,7 @@ enum class FsOp
     ListFiles,      // FileSystem::listFiles(folder)
     DeleteFile,     // FileSystem::deleteFile(path)
     AppendToFile,   // FileSystem::appendToFile(path)
-    ReadFile,       // FileSystem::readFile(path)
+    ReadFile,       // FileSystem::readFile(path) and readFileEnd(path)
     ReplaceFile,    // FileSystem::replaceFile(path)
     MakeFolders     // FileSystem::makeFolders(path)
 };
@@ -54,6 +54,7 @@ public:
     using FileSystem::appendToFile;
     int appendToFile(const QString &path, const QList<QByteArrayView> &pieces) override;
     int readFile(const QString &path, QByteArray &bytes) override;
+    int readFileEnd(const QString &path, qsizetype limit, QByteArray &bytes, bool &cut) override;
     int replaceFile(const QString &path, const QByteArray &bytes) override;
     int makeFolders(const QString &path) override;
 

@@ -270,19 +270,25 @@ void ShellStartupTest::helpViewer()
 void ShellStartupTest::logViewer_data()
 {
     QTest::addColumn<int>("readError");
+    QTest::addColumn<int>("lines");
     QTest::addColumn<QString>("starts");
     QTest::addColumn<QString>("ends");
     QTest::newRow("code page 932, at its end")
-        << 0 << QStringLiteral("x\nx\n") << QStringLiteral("x\n削除件数 = 2\n0:thumbs.db\t\n");
-    QTest::newRow("unreadable") << ENOSPC << QStringLiteral("LOGファイルを開けません\n") << QString();
+        << 0 << 0 << QStringLiteral("x\nx\n") << QStringLiteral("x\n削除件数 = 2\n0:thumbs.db\t\n");
+    QTest::newRow("unreadable") << ENOSPC << 0 << QStringLiteral("LOGファイルを開けません\n") << QString();
+    // Past 4 MiB the viewer starts at a whole line; no half character is decoded.
+    QTest::newRow("larger than 4 MiB") << 0 << 300000 << QStringLiteral("削除件数 = 2\n削除件数 = 2\n")
+                                       << QStringLiteral("x\n削除件数 = 2\n0:thumbs.db\t\n");
 }
 
 void ShellStartupTest::logViewer()
 {
     QFETCH(int, readError);
+    QFETCH(int, lines);
     QFETCH(QString, starts);
     QFETCH(QString, ends);
-    QByteArray bytes = QByteArray("x\r\n").repeated(200);
+    QByteArray bytes = QByteArray("\x8d\xed\x8f\x9c\x8c\x8f\x90\x94 = 2\r\n").repeated(lines);
+    bytes += QByteArray("x\r\n").repeated(200);
     bytes += "\x8d\xed\x8f\x9c\x8c\x8f\x90\x94 = 2\r\n0:thumbs.db\t\r\n"; // 削除件数 in code page 932
     const QString log = m_rig->program.createFile(QStringLiteral("Vacuola-20261208.log"), bytes);
     if (readError != 0)

@@ -140,6 +140,11 @@ bool DryRunFileSystem::isOpticalDisc(const QString &path)
     return m_real.isOpticalDisc(path);
 }
 
+FolderIdentity DryRunFileSystem::folderIdentity(const QString &path)
+{
+    return isGone(path) ? FolderIdentity() : m_real.folderIdentity(path);
+}
+
 std::unique_ptr<SweepTree> DryRunFileSystem::openTree(const QString &root)
 {
     return std::make_unique<DryRunTree>(*this, m_real.openTree(root));

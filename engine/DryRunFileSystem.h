@@ -28,6 +28,7 @@ public:
     bool entryExists(const QString &path) override;
     bool isMountRoot(const QString &path) override;
     bool isOpticalDisc(const QString &path) override;
+    FolderIdentity folderIdentity(const QString &path) override;
     std::unique_ptr<SweepTree> openTree(const QString &root) override;
     int listFiles(const QString &folder, const FileVisitor &visit) override;
     int deleteFile(const QString &path) override;

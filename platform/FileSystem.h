@@ -43,6 +43,15 @@ struct FolderStatus
     bool readOnly = false; // owner-write bit clear
 };
 
+// What tells two folders apart on disk.
+struct FolderIdentity
+{
+    bool exists = false; // the path names a folder (links followed)
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool ignoresCase = false; // the folder's file system ignores letter case (vfat, exfat, ntfs, ...)
+};
+
 using FolderVisitor = std::function<bool(const FolderEntry &)>; // return false to stop the listing
 using FileVisitor = std::function<void(const FileInfo &)>;
 
@@ -93,6 +102,9 @@ public:
     virtual bool isMountRoot(const QString &path) = 0;
     /** True when the folder lies on an optical-disc file system (iso9660, UDF). */
     virtual bool isOpticalDisc(const QString &path) = 0;
+    /** The device and inode of the folder the path names (links followed), and its file system's case rule.
+     */
+    virtual FolderIdentity folderIdentity(const QString &path) = 0;
 
     /** Opens the swept folder. Never null: when the root cannot be opened every call on the tree fails. */
     virtual std::unique_ptr<SweepTree> openTree(const QString &root) = 0;

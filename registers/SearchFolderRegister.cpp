@@ -37,9 +37,8 @@ void SearchFolderRegister::AddSearchFolder(const QString &path)
         m_window.setStatusText(QStringLiteral("処理できないフォルダです ") + path);
         return;
     }
-    const QString upper = path.toUpper();
     for (int i = 1; i < m_list.count(); ++i) {
-        if (m_list.text(i).toUpper() == upper) {
+        if (isSameFolder(path, m_list.text(i))) {
             m_list.select(i);
             m_list.setHint(m_list.text(i));
             m_window.setStartEnabled(true);
@@ -53,6 +52,20 @@ void SearchFolderRegister::AddSearchFolder(const QString &path)
     m_window.setStartEnabled(true);
     updateDelFolder();
     m_window.setStatusText(QStringLiteral("フォルダを追加しました"));
+}
+
+bool SearchFolderRegister::isSameFolder(const QString &path, const QString &registered) const
+{
+    // Two spellings of one folder on disk (another case where the file system
+    // ignores it, a link) are the same folder; a registered folder that is gone
+    // is compared by its text.
+    const FolderIdentity added = m_fileSystem.folderIdentity(path);
+    const FolderIdentity known = m_fileSystem.folderIdentity(registered);
+    if (added.exists && known.exists)
+        return added.device == known.device && added.inode == known.inode;
+    if (added.ignoresCase || known.ignoresCase)
+        return path.toUpper() == registered.toUpper();
+    return path == registered;
 }
 
 void SearchFolderRegister::CommandLineFolder(const QStringList &arguments)

@@ -53,6 +53,9 @@ public:
 private:
     /** Deletes a folder entry, selects the placeholder with its text as the hint, and updates DelFolder. */
     void removeAndSelectPlaceholder(int index);
+    /** The same folder on disk (device and inode); by text, upper-cased where case is ignored, when one is
+     * gone. */
+    bool isSameFolder(const QString &path, const QString &registered) const;
 
     SearchFolderList &m_list;
     WindowServices &m_window;

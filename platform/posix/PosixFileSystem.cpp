@@ -28,6 +28,23 @@ namespace {
 constexpr long Iso9660Magic = 0x9660;
 constexpr long UdfMagic = 0x15013346;
 
+// File systems that look names up without regard to letter case.
+bool ignoresCase(long type)
+{
+    switch (type) {
+    case 0x4d44:     // vfat, msdos
+    case 0x2011BAB0: // exfat
+    case 0x5346544e: // ntfs
+    case 0x7366746e: // ntfs3
+    case 0x482b:     // hfsplus
+    case 0xFF534D42: // cifs
+    case 0xFE534D42: // smb2
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 PosixFileSystem::PosixFileSystem(Resolver resolver) : m_resolver(resolver) {}
@@ -80,6 +97,24 @@ bool PosixFileSystem::isOpticalDisc(const QString &path)
         return false;
     const long type = static_cast<long>(fs.f_type);
     return type == Iso9660Magic || type == UdfMagic;
+}
+
+FolderIdentity PosixFileSystem::folderIdentity(const QString &path)
+{
+    FolderIdentity identity;
+    QByteArray bytes;
+    if (!pathBytes(path, bytes))
+        return identity;
+    struct stat st;
+    if (::stat(bytes.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return identity;
+    identity.exists = true;
+    identity.device = static_cast<quint64>(st.st_dev);
+    identity.inode = static_cast<quint64>(st.st_ino);
+    struct statfs fs;
+    if (::statfs(bytes.constData(), &fs) == 0)
+        identity.ignoresCase = ignoresCase(static_cast<long>(fs.f_type));
+    return identity;
 }
 
 std::unique_ptr<SweepTree> PosixFileSystem::openTree(const QString &root)

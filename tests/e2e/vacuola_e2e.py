@@ -454,6 +454,30 @@ def scenario_installed(args, work):
     expect_equal(entries_below(moved), installed_before, "the installation after both runs")
 
 
+def scenario_same_folder(args, work):
+    # Two folders whose names differ only in letter case are two folders: each is
+    # registered, and a sweep of one never touches the other.
+    lower = os.path.join(work, "pics", "photos")
+    upper = os.path.join(work, "pics", "Photos")
+    for root in (lower, upper):
+        make_dirs(root, ["empty"])
+        make_file(root, "keep.txt")
+    program = xs.Program(args.program, args.help_file, ini=xs.ini_lines(folders=[lower]), parent=work)
+    # First Photos (the other spelling of a registered folder), then photos, each named on the command line.
+    rounds = [(upper, lower, ["./", "empty/", "keep.txt"]), (lower, upper, ["./", "keep.txt"])]
+    for count, (swept, other, other_entries) in enumerate(rounds, start=1):
+        program.start(swept)
+        window = program.main_window()
+        start_sweep(window)
+        blocks = wait_log_blocks(program, count)
+        close_window(program, window)
+        check_block(blocks[-1], swept, "完了", 1, "", [swept + "/empty"])
+        expect_equal(entries_below(swept), ["./", "keep.txt"], "the swept folder")
+        expect_equal(entries_below(other), other_entries, "the folder of the other spelling")
+        ini_text = xs.read_cp932(program.ini).split("\r\n")
+        expect("検索フォルダ数=2" in ini_text, "both folders are registered")
+
+
 SCENARIOS = {
     "preview": scenario_preview,
     "first_start": scenario_first_start,
@@ -462,6 +486,7 @@ SCENARIOS = {
     "stop": scenario_stop,
     "restart": scenario_restart,
     "installed": scenario_installed,
+    "same_folder": scenario_same_folder,
 }
 
 

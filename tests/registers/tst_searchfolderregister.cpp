@@ -4,6 +4,7 @@
 #include "tests/support/TestDir.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTest>
 
 namespace Vacuola::Test {
@@ -58,7 +59,8 @@ private slots:
     void refusals();
     void addToEmptyRegister();
     void newestFolderComesFirst();
-    void duplicateInAnotherCaseIsSelectedWhereItStands();
+    void sameFolder_data();
+    void sameFolder();
     void deleteAndSelect();
     void expandLongPath_data();
     void expandLongPath();
@@ -139,24 +141,58 @@ void TestSearchFolderRegister::newestFolderComesFirst()
     QVERIFY(rig.window.startEnabled);
 }
 
-void TestSearchFolderRegister::duplicateInAnotherCaseIsSelectedWhereItStands()
+void TestSearchFolderRegister::sameFolder_data()
 {
-    Rig rig;
-    const QString photo = rig.dir.createDir(QStringLiteral("Photo"));
-    const QString other = rig.dir.createDir(QStringLiteral("other"));
+    QTest::addColumn<QString>("registered");
+    QTest::addColumn<QString>("added");
+    QTest::addColumn<QString>("setup"); // link: added links to registered; gone: registered removed first
+    QTest::addColumn<bool>("duplicate");
+    QTest::newRow("same text") << QStringLiteral("photos") << QStringLiteral("photos") << QString() << true;
     // Names are exact on this system, so the other spelling is a folder of its own.
-    const QString upper = rig.dir.createDir(QStringLiteral("PHOTO"));
-    rig.reg.AddSearchFolder(photo);
+    QTest::newRow("other case") << QStringLiteral("photos") << QStringLiteral("Photos") << QString() << false;
+    QTest::newRow("link") << QStringLiteral("photos") << QStringLiteral("alias") << QStringLiteral("link")
+                          << true;
+    QTest::newRow("gone, other case")
+        << QStringLiteral("Photos") << QStringLiteral("photos") << QStringLiteral("gone") << false;
+    QTest::newRow("gone, other case, case ignored")
+        << QStringLiteral("Photos") << QStringLiteral("photos") << QStringLiteral("gone caseblind") << true;
+}
+
+void TestSearchFolderRegister::sameFolder()
+{
+    QFETCH(QString, registered);
+    QFETCH(QString, added);
+    QFETCH(QString, setup);
+    QFETCH(bool, duplicate);
+    Rig rig;
+    const QString known = rig.dir.createDir(registered);
+    const QString other = rig.dir.createDir(QStringLiteral("other"));
+    rig.reg.AddSearchFolder(known);
     rig.reg.AddSearchFolder(other);
     rig.list.select(0);
     rig.reg.SearchDirSelect(0);
+    if (setup.contains(QStringLiteral("gone")))
+        QVERIFY(QDir().rmdir(known));
+    const QString path = rig.dir.absolute() + u'/' + added;
+    if (setup == QStringLiteral("link"))
+        QVERIFY(QFile::link(known, path));
+    else
+        rig.dir.createDir(added);
+    if (setup.contains(QStringLiteral("caseblind")))
+        rig.fs.caseBlind << path;
 
-    rig.reg.AddSearchFolder(upper);
-    QCOMPARE(rig.folders(), QStringList({other, photo}));
-    QCOMPARE(rig.list.selected, 2);
-    QCOMPARE(rig.list.hintText, photo);
+    rig.reg.AddSearchFolder(path);
     QVERIFY(rig.window.startEnabled);
-    QCOMPARE(rig.window.status, Duplicate);
+    if (duplicate) {
+        QCOMPARE(rig.folders(), QStringList({other, known}));
+        QCOMPARE(rig.list.selected, 2);
+        QCOMPARE(rig.list.hintText, known);
+        QCOMPARE(rig.window.status, Duplicate);
+    } else {
+        QCOMPARE(rig.folders(), QStringList({path, other, known}));
+        QCOMPARE(rig.list.selected, 1);
+        QCOMPARE(rig.window.status, Added);
+    }
 }
 
 void TestSearchFolderRegister::deleteAndSelect()

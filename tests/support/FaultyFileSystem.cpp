@@ -165,6 +165,13 @@ bool FaultyFileSystem::isOpticalDisc(const QString &path)
     return opticalDiscs.contains(path) || m_real.isOpticalDisc(path);
 }
 
+FolderIdentity FaultyFileSystem::folderIdentity(const QString &path)
+{
+    FolderIdentity identity = m_real.folderIdentity(path);
+    identity.ignoresCase = identity.ignoresCase || caseBlind.contains(path);
+    return identity;
+}
+
 std::unique_ptr<SweepTree> FaultyFileSystem::openTree(const QString &root)
 {
     return std::make_unique<FaultyTree>(*this, m_real.openTree(root));

@@ -48,6 +48,7 @@ public:
     bool entryExists(const QString &path) override;
     bool isMountRoot(const QString &path) override;
     bool isOpticalDisc(const QString &path) override;
+    FolderIdentity folderIdentity(const QString &path) override;
     std::unique_ptr<SweepTree> openTree(const QString &root) override;
     int listFiles(const QString &folder, const FileVisitor &visit) override;
     int deleteFile(const QString &path) override;
@@ -61,9 +62,11 @@ public:
     /** Used by the wrapped trees: 0, or the injected error for this call (recording the call). */
     int fault(FsOp op, const QString &path);
 
-    // Test-only overrides of the platform's answers (mount roots, optical discs).
+    // Test-only overrides of the platform's answers (mount roots, optical discs,
+    // folders on a file system that ignores letter case).
     QStringList mountRoots;
     QStringList opticalDiscs;
+    QStringList caseBlind;
 
 private:
     struct Rule

@@ -37,8 +37,9 @@ void SearchFolderRegister::AddSearchFolder(const QString &path)
         m_window.setStatusText(QStringLiteral("処理できないフォルダです ") + path);
         return;
     }
+    const FolderIdentity added = m_fileSystem.folderIdentity(path);
     for (int i = 1; i < m_list.count(); ++i) {
-        if (isSameFolder(path, m_list.text(i))) {
+        if (isSameFolder(path, added, m_list.text(i))) {
             m_list.select(i);
             m_list.setHint(m_list.text(i));
             m_window.setStartEnabled(true);
@@ -54,12 +55,14 @@ void SearchFolderRegister::AddSearchFolder(const QString &path)
     m_window.setStatusText(QStringLiteral("フォルダを追加しました"));
 }
 
-bool SearchFolderRegister::isSameFolder(const QString &path, const QString &registered) const
+bool SearchFolderRegister::isSameFolder(const QString &path, const FolderIdentity &added,
+                                        const QString &registered) const
 {
     // Two spellings of one folder on disk (another case where the file system
     // ignores it, a link) are the same folder; a registered folder that is gone
     // is compared by its text.
-    const FolderIdentity added = m_fileSystem.folderIdentity(path);
+    if (path == registered)
+        return true;
     const FolderIdentity known = m_fileSystem.folderIdentity(registered);
     if (added.exists && known.exists)
         return added.device == known.device && added.inode == known.inode;

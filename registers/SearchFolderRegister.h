@@ -7,6 +7,7 @@
 namespace Vacuola {
 
 class FileSystem;
+struct FolderIdentity;
 class SearchFolderList;
 class WindowServices;
 
@@ -55,7 +56,7 @@ private:
     void removeAndSelectPlaceholder(int index);
     /** The same folder on disk (device and inode); by text, upper-cased where case is ignored, when one is
      * gone. */
-    bool isSameFolder(const QString &path, const QString &registered) const;
+    bool isSameFolder(const QString &path, const FolderIdentity &added, const QString &registered) const;
 
     SearchFolderList &m_list;
     WindowServices &m_window;

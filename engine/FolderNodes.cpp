@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace Vacuola {
 
 FolderNodes::FolderNodes() = default;
@@ -13,7 +15,7 @@ void FolderNodes::clear(const QString &rootPath)
     // The memory of a large sweep goes back to the system with it.
     std::vector<Node>().swap(m_nodes);
     std::vector<bool>().swap(m_onChain);
-    m_names = QString();
+    m_names = QByteArray();
     m_nodes.push_back(Node{0, 0});
     m_onChain.push_back(true);
     m_chain.assign(1, 0);
@@ -29,15 +31,40 @@ FolderNodes::Id FolderNodes::root() const
 FolderNodes::Id FolderNodes::add(Id parent, QStringView name)
 {
     const Id id = Id(m_nodes.size());
-    m_nodes.push_back(Node{parent, quint32(m_names.size())});
+    const bool narrow = std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x100; });
+    qsizetype start = m_names.size();
+    if (narrow) {
+        m_names.resize(start + name.size());
+        char *out = m_names.data() + start;
+        for (const QChar c : name)
+            *out++ = char(c.unicode());
+        m_nodes.push_back(Node{parent, quint32(start)});
+    } else {
+        // A name never holds a NUL, so a byte that aligns UTF-16 is told from the name before it.
+        if (start % 2 != 0)
+            m_names.append('\0');
+        start = m_names.size();
+        m_names.append(reinterpret_cast<const char *>(name.utf16()), name.size() * 2);
+        m_nodes.push_back(Node{parent, quint32(start) | Wide});
+    }
     m_onChain.push_back(false);
-    m_names.append(name);
     return id;
 }
 
-qsizetype FolderNodes::nameEnd(Id id) const
+void FolderNodes::appendName(QString &out, Id id) const
 {
-    return size_t(id) + 1 < m_nodes.size() ? qsizetype(m_nodes[size_t(id) + 1].nameStart) : m_names.size();
+    const quint32 name = m_nodes[id].name;
+    const qsizetype start = qsizetype(name & ~Wide);
+    qsizetype end =
+        size_t(id) + 1 < m_nodes.size() ? qsizetype(m_nodes[size_t(id) + 1].name & ~Wide) : m_names.size();
+    const char *bytes = m_names.constData();
+    if (name & Wide) {
+        out += QStringView(reinterpret_cast<const char16_t *>(bytes + start), (end - start) / 2);
+        return;
+    }
+    if (end > start && bytes[end - 1] == '\0')
+        --end;
+    out += QLatin1String(bytes + start, end - start);
 }
 
 const QString &FolderNodes::path(Id id)
@@ -56,9 +83,8 @@ const QString &FolderNodes::path(Id id)
     }
     m_path.truncate(m_ends.back());
     for (auto it = m_scratch.rbegin(); it != m_scratch.rend(); ++it) {
-        const Node &node = m_nodes[*it];
         m_path += QLatin1Char('/');
-        m_path += QStringView(m_names).mid(node.nameStart, nameEnd(*it) - node.nameStart);
+        appendName(m_path, *it);
         m_chain.push_back(*it);
         m_ends.push_back(m_path.size());
         m_onChain[*it] = true;
@@ -70,8 +96,9 @@ QString FolderNodes::pathOf(Id id) const
 {
     QStringList names;
     for (; id != root(); id = m_nodes[id].parent) {
-        const qsizetype start = m_nodes[id].nameStart;
-        names.prepend(m_names.mid(start, nameEnd(id) - start));
+        QString name;
+        appendName(name, id);
+        names.prepend(name);
     }
     names.prepend(m_path.left(m_ends.front()));
     return names.join(QLatin1Char('/'));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -37,12 +38,14 @@ private:
     struct Node
     {
         Id parent;
-        quint32 nameStart; // in m_names; the name ends where the next node's begins
+        quint32 name; // where the name starts in m_names, Wide set for UTF-16; it ends where the next begins
     };
-    qsizetype nameEnd(Id id) const;
+    static constexpr quint32 Wide = 0x80000000u;
+    void appendName(QString &out, Id id) const;
 
     std::vector<Node> m_nodes;
-    QString m_names;
+    // Names of Latin-1 characters as one byte each, others as UTF-16 at an even offset.
+    QByteArray m_names;
     // The folders whose path m_path is, from the root down, and where each one's ends in it.
     std::vector<Id> m_chain;
     std::vector<qsizetype> m_ends;

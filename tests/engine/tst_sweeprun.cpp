@@ -163,6 +163,12 @@ void SweepRunTest::treeShapes_data()
         << QStringList{QStringLiteral("a/s1"), QStringLiteral("a/s2")}
         << QStringList{QStringLiteral("a/z.txt")} << none
         << QStringList{QStringLiteral("a/"), QStringLiteral("a/z.txt")} << 2;
+    QTest::newRow("names beyond Latin-1 between ASCII and Latin-1 ones")
+        << QStringList{QStringLiteral("a/表示/bcd/日本"), QStringLiteral("é/表"), QStringLiteral("é/abc/示"),
+                       QStringLiteral("é/def/x")}
+        << QStringList{QStringLiteral("a/表示/keep.txt")} << none
+        << QStringList{QStringLiteral("a/"), QStringLiteral("a/表示/"), QStringLiteral("a/表示/keep.txt")}
+        << 8;
 }
 
 void SweepRunTest::treeShapes()

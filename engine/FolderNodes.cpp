@@ -13,10 +13,11 @@ FolderNodes::~FolderNodes() = default;
 void FolderNodes::clear(const QString &rootPath)
 {
     // The memory of a large sweep goes back to the system with it.
-    std::vector<Node>().swap(m_nodes);
+    std::vector<quint32>().swap(m_nameStarts);
+    std::vector<Siblings>().swap(m_siblings);
     std::vector<bool>().swap(m_onChain);
     m_names = QByteArray();
-    m_nodes.push_back(Node{0, 0});
+    m_nameStarts.push_back(0);
     m_onChain.push_back(true);
     m_chain.assign(1, 0);
     m_path = rootPath;
@@ -30,7 +31,9 @@ FolderNodes::Id FolderNodes::root() const
 
 FolderNodes::Id FolderNodes::add(Id parent, QStringView name)
 {
-    const Id id = Id(m_nodes.size());
+    const Id id = Id(m_nameStarts.size());
+    if (m_siblings.empty() || m_siblings.back().parent != parent)
+        m_siblings.push_back(Siblings{id, parent});
     const bool narrow = std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x100; });
     qsizetype start = m_names.size();
     if (narrow) {
@@ -38,25 +41,34 @@ FolderNodes::Id FolderNodes::add(Id parent, QStringView name)
         char *out = m_names.data() + start;
         for (const QChar c : name)
             *out++ = char(c.unicode());
-        m_nodes.push_back(Node{parent, quint32(start)});
+        m_nameStarts.push_back(quint32(start));
     } else {
         // A name never holds a NUL, so a byte that aligns UTF-16 is told from the name before it.
         if (start % 2 != 0)
             m_names.append('\0');
         start = m_names.size();
         m_names.append(reinterpret_cast<const char *>(name.utf16()), name.size() * 2);
-        m_nodes.push_back(Node{parent, quint32(start) | Wide});
+        m_nameStarts.push_back(quint32(start) | Wide);
     }
     m_onChain.push_back(false);
     return id;
 }
 
+FolderNodes::Id FolderNodes::parent(Id id) const
+{
+    // The last run that starts at or before the folder.
+    const auto run =
+        std::upper_bound(m_siblings.cbegin(), m_siblings.cend(), id,
+                         [](Id folder, const Siblings &siblings) { return folder < siblings.first; });
+    return std::prev(run)->parent;
+}
+
 void FolderNodes::appendName(QString &out, Id id) const
 {
-    const quint32 name = m_nodes[id].name;
+    const quint32 name = m_nameStarts[id];
     const qsizetype start = qsizetype(name & ~Wide);
-    qsizetype end =
-        size_t(id) + 1 < m_nodes.size() ? qsizetype(m_nodes[size_t(id) + 1].name & ~Wide) : m_names.size();
+    qsizetype end = size_t(id) + 1 < m_nameStarts.size() ? qsizetype(m_nameStarts[size_t(id) + 1] & ~Wide)
+                                                         : m_names.size();
     const char *bytes = m_names.constData();
     if (name & Wide) {
         out += QStringView(reinterpret_cast<const char16_t *>(bytes + start), (end - start) / 2);
@@ -74,7 +86,7 @@ const QString &FolderNodes::path(Id id)
     Id ancestor = id;
     while (!m_onChain[ancestor]) {
         m_scratch.push_back(ancestor);
-        ancestor = m_nodes[ancestor].parent;
+        ancestor = parent(ancestor);
     }
     while (m_chain.back() != ancestor) {
         m_onChain[m_chain.back()] = false;
@@ -95,7 +107,7 @@ const QString &FolderNodes::path(Id id)
 QString FolderNodes::pathOf(Id id) const
 {
     QStringList names;
-    for (; id != root(); id = m_nodes[id].parent) {
+    for (; id != root(); id = parent(id)) {
         QString name;
         appendName(name, id);
         names.prepend(name);

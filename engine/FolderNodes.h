@@ -35,15 +35,20 @@ public:
     QString pathOf(Id id) const;
 
 private:
-    struct Node
-    {
-        Id parent;
-        quint32 name; // where the name starts in m_names, Wide set for UTF-16; it ends where the next begins
-    };
     static constexpr quint32 Wide = 0x80000000u;
+    Id parent(Id id) const;
     void appendName(QString &out, Id id) const;
 
-    std::vector<Node> m_nodes;
+    // Where each folder's name starts in m_names, Wide set for UTF-16; it ends where the next one's begins.
+    std::vector<quint32> m_nameStarts;
+    // Folders are added a listing at a time, so siblings have consecutive numbers:
+    // one parent is stored for each run of them, not for each folder.
+    struct Siblings
+    {
+        Id first;
+        Id parent;
+    };
+    std::vector<Siblings> m_siblings;
     // Names of Latin-1 characters as one byte each, others as UTF-16 at an even offset.
     QByteArray m_names;
     // The folders whose path m_path is, from the root down, and where each one's ends in it.

@@ -1,4 +1,3 @@
-#include "engine/SweepEngine.h"
 #include "registers/ManagementFileRegister.h"
 #include "registers/SearchFolderRegister.h"
 #include "tests/support/TestHelpers.h"
@@ -11,9 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -64,11 +61,6 @@ void describe(const QMenu *menu, int depth, QStringList &lines)
     }
 }
 
-void runQueued(QObject *context, const std::function<void()> &step)
-{
-    QMetaObject::invokeMethod(context, step, Qt::QueuedConnection);
-}
-
 } // namespace
 
 class MainWindowTest final : public QObject
@@ -88,24 +80,12 @@ private slots:
     void darkThemeNamesAndKeys();
     void longPathQuestionFitsTheScreen();
 
-    void runLockDuringSweepAndRelease();
-    void sweepOfAFolderAddedThroughTheBrowser();
-    void stopRequestDisablesStartUntilReturn();
-    void logWriteFailureIsReportedAndUnlocks();
-    void readOnlyQuestion_data();
-    void readOnlyQuestion();
-    void closeDuringSweepClosesAfterReturn();
-    void previewThenAnswer_data();
-    void previewThenAnswer();
-    void settingsWriteFailureShowsErrorBox();
-
     void sortingKeepsMarks();
     void multiSelectDelete();
     void doubleClicks();
 
 private:
     std::unique_ptr<WindowRig> m_rig;
-    void registerFolder(const QString &path);
 };
 
 void MainWindowTest::init()
@@ -120,12 +100,6 @@ void MainWindowTest::init()
 void MainWindowTest::cleanup()
 {
     m_rig.reset();
-}
-
-void MainWindowTest::registerFolder(const QString &path)
-{
-    m_rig->window->searchFolders().AddSearchFolder(path);
-    QCOMPARE(m_rig->window->statusText(), QStringLiteral("フォルダを追加しました"));
 }
 
 void MainWindowTest::mainMenuTree()
@@ -368,247 +342,6 @@ void MainWindowTest::longPathQuestionFitsTheScreen()
                                   QStringLiteral("\r属性を解除して削除しますか？")),
              Answer::No);
     QVERIFY(checked);
-}
-
-void MainWindowTest::runLockDuringSweepAndRelease()
-{
-    const QString root = m_rig->work.createDir(QStringLiteral("root/a/b"));
-    Q_UNUSED(root);
-    registerFolder(m_rig->work.absolute(QStringLiteral("root")));
-    TForm1 &window = *m_rig->window;
-    auto *saveExit = m_rig->find<QAction>(QStringLiteral("SaveExit"));
-    auto *searchDir = m_rig->find<QComboBox>(QStringLiteral("SearchDir"));
-    auto *ignoreList = m_rig->find<QListWidget>(QStringLiteral("IgnoreList"));
-    auto *scanPathMenu = m_rig->find<QMenu>(QStringLiteral("ScanPathMenu"));
-    bool checked = false;
-    runQueued(&window, [&] {
-        checked = true;
-        QVERIFY(window.engine().busy());
-        QVERIFY(!saveExit->isEnabled());
-        QVERIFY(!searchDir->isEnabled());
-        QVERIFY(!ignoreList->isEnabled());
-        QCOMPARE(m_rig->find<QAction>(QStringLiteral("Vacuola1"))->text(), QStringLiteral("中止(&P)"));
-        QVERIFY(m_rig->find<QAction>(QStringLiteral("Vacuola1"))->isEnabled());
-        QVERIFY(!m_rig->find<QAction>(QStringLiteral("Preview"))->isEnabled());
-        // The locked drop-down takes no double click and no pop-up menu.
-        QTest::mouseDClick(searchDir, Qt::LeftButton);
-        QVERIFY(m_rig->dialogs.folderTitles.isEmpty());
-        QContextMenuEvent context(QContextMenuEvent::Mouse, QPoint(3, 3),
-                                  searchDir->mapToGlobal(QPoint(3, 3)));
-        QCoreApplication::sendEvent(searchDir, &context);
-        QVERIFY(!scanPathMenu->isVisible());
-        // The main menu's commands still work.
-        QVERIFY(m_rig->find<QAction>(QStringLiteral("IFAdd1"))->isEnabled());
-        QVERIFY(m_rig->find<QAction>(QStringLiteral("DirAdd1"))->isEnabled());
-        m_rig->dialogs.setNextInput(QStringLiteral("Keep.TXT"));
-        m_rig->find<QAction>(QStringLiteral("IFAdd1"))->trigger();
-        QCOMPARE(ignoreList->count(), 1);
-        QCOMPARE(ignoreList->item(0)->text(), QStringLiteral("keep.txt"));
-    });
-    m_rig->find<QAction>(QStringLiteral("Vacuola"))->trigger();
-    QVERIFY(checked);
-    QVERIFY(!window.engine().busy());
-    QVERIFY(saveExit->isEnabled());
-    QVERIFY(searchDir->isEnabled());
-    QVERIFY(ignoreList->isEnabled());
-    QCOMPARE(m_rig->find<QAction>(QStringLiteral("Vacuola"))->text(), QStringLiteral("開始(&S)"));
-    QVERIFY(!m_rig->work.exists(QStringLiteral("root")));
-    QCOMPARE(m_rig->find<QLabel>(QStringLiteral("DelCounter"))->text(), QStringLiteral("3"));
-    // The bar shows the summary at once, although it repaints sparingly during a sweep.
-    QCOMPARE(m_rig->find<QLabel>(QStringLiteral("StatusText"))->text(), window.statusText());
-    QVERIFY(window.statusText().startsWith(QStringLiteral("検索終了")));
-}
-
-void MainWindowTest::sweepOfAFolderAddedThroughTheBrowser()
-{
-    // The whole road on the real controls: the folder browser, the check list
-    // read live by the sweep, the start action.
-    m_rig->work.createFile(QStringLiteral("root/thumbs/Thumbs.DB"));
-    m_rig->work.createFile(QStringLiteral("root/unchecked/keep.me"));
-    m_rig->work.createDir(QStringLiteral("root/empty"));
-    m_rig->dialogs.setNextFolder(m_rig->work.absolute(QStringLiteral("root")));
-    m_rig->find<QAction>(QStringLiteral("DirAdd1"))->trigger();
-    QCOMPARE(m_rig->dialogs.folderTitles, QStringList{QStringLiteral("検索フォルダを指定")});
-    m_rig->window->managementFiles().AddIgnoreFile(QStringLiteral("thumbs.db"));
-    m_rig->window->managementFiles().AddIgnoreFile(QStringLiteral("keep.me"));
-    auto *ignoreList = m_rig->find<QListWidget>(QStringLiteral("IgnoreList"));
-    QCOMPARE(ignoreList->item(0)->text(), QStringLiteral("keep.me"));
-    ignoreList->item(0)->setCheckState(Qt::Unchecked);
-
-    m_rig->find<QAction>(QStringLiteral("Vacuola1"))->trigger();
-    QCOMPARE(m_rig->work.tree(), (QStringList{QStringLiteral("root/"), QStringLiteral("root/unchecked/"),
-                                              QStringLiteral("root/unchecked/keep.me")}));
-    QCOMPARE(m_rig->window->statusText(), QStringLiteral("検索終了 2件削除しました"));
-}
-
-void MainWindowTest::stopRequestDisablesStartUntilReturn()
-{
-    for (int i = 0; i < 5; ++i)
-        m_rig->work.createDir(QStringLiteral("root/d%1/e").arg(i));
-    registerFolder(m_rig->work.absolute(QStringLiteral("root")));
-    TForm1 &window = *m_rig->window;
-    auto *start = m_rig->find<QAction>(QStringLiteral("Vacuola"));
-    // Every change of the action's enabled state after the stop request, with its caption then.
-    bool stopped = false;
-    QStringList changes;
-    connect(start, &QAction::enabledChanged, this, [&](bool enabled) {
-        if (stopped)
-            changes << (enabled ? QStringLiteral("on ") : QStringLiteral("off ")) + start->text();
-    });
-    runQueued(&window, [&] {
-        start->trigger(); // a stop request from inside the sweep's pump
-        stopped = true;
-        QVERIFY(!start->isEnabled());
-        QCOMPARE(window.statusText(), QStringLiteral("中止処理中"));
-        QVERIFY(window.engine().busy());
-    });
-    start->trigger();
-    QVERIFY(!window.engine().busy());
-    QVERIFY(start->isEnabled());
-    QVERIFY(window.statusText().startsWith(QStringLiteral("検索中止")));
-    QVERIFY(m_rig->work.exists(QStringLiteral("root")));
-    // Disabled all the while the sweep wound down, enabled again once it had ended.
-    QCOMPARE(changes, QStringList{QStringLiteral("on 開始(&S)")});
-}
-
-void MainWindowTest::logWriteFailureIsReportedAndUnlocks()
-{
-    m_rig->work.createDir(QStringLiteral("root/a"));
-    registerFolder(m_rig->work.absolute(QStringLiteral("root")));
-    m_rig->fileSystem.failAll(FsOp::AppendToFile, ENOSPC);
-    m_rig->find<QAction>(QStringLiteral("Vacuola"))->trigger();
-    QCOMPARE(m_rig->dialogs.errorReports.size(), 1);
-    QVERIFY(m_rig->dialogs.errorReports.constFirst().endsWith(QLatin1Char('.')));
-    QVERIFY(!m_rig->window->engine().busy());
-    QVERIFY(m_rig->find<QAction>(QStringLiteral("SaveExit"))->isEnabled());
-    QVERIFY(m_rig->find<QComboBox>(QStringLiteral("SearchDir"))->isEnabled());
-    QVERIFY(m_rig->find<QListWidget>(QStringLiteral("IgnoreList"))->isEnabled());
-    QCOMPARE(m_rig->find<QAction>(QStringLiteral("Vacuola"))->text(), QStringLiteral("開始(&S)"));
-}
-
-void MainWindowTest::readOnlyQuestion_data()
-{
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("removed");
-    QTest::addColumn<QString>("summary");
-    QTest::newRow("yes removes") << int(Answer::Yes) << true << QStringLiteral("検索終了");
-    QTest::newRow("no keeps") << int(Answer::No) << false << QStringLiteral("検索終了");
-    QTest::newRow("cancel stops") << int(Answer::Cancel) << false << QStringLiteral("検索中止");
-}
-
-void MainWindowTest::readOnlyQuestion()
-{
-    QFETCH(int, answer);
-    QFETCH(bool, removed);
-    QFETCH(QString, summary);
-    m_rig->work.createDir(QStringLiteral("root/keep.d"));
-    m_rig->work.createFile(QStringLiteral("root/file.txt"));
-    m_rig->work.createDir(QStringLiteral("root/ro"));
-    m_rig->work.setReadOnly(QStringLiteral("root/ro"), true);
-    m_rig->work.createFile(QStringLiteral("root/keep.d/x"));
-    registerFolder(m_rig->work.absolute(QStringLiteral("root")));
-    m_rig->dialogs.setNextAnswer(Answer(answer));
-    m_rig->find<QAction>(QStringLiteral("Vacuola"))->trigger();
-    QCOMPARE(m_rig->dialogs.questions.size(), 1);
-    QCOMPARE(m_rig->work.exists(QStringLiteral("root/ro")), !removed);
-    QVERIFY2(m_rig->window->statusText().startsWith(summary), qPrintable(m_rig->window->statusText()));
-    if (!removed)
-        m_rig->work.setReadOnly(QStringLiteral("root/ro"), false);
-}
-
-void MainWindowTest::previewThenAnswer_data()
-{
-    QTest::addColumn<QString>("answer");
-    QTest::newRow("削除開始") << QStringLiteral("start");
-    QTest::newRow("閉じる") << QStringLiteral("close");
-    QTest::newRow("中止 during the preview") << QStringLiteral("stop");
-}
-
-// The preview runs like a sweep (stoppable, the item disabled meanwhile), lists
-// without touching anything, and 削除開始 then sweeps what it listed.
-void MainWindowTest::previewThenAnswer()
-{
-    QFETCH(QString, answer);
-    m_rig->work.createDir(QStringLiteral("root/a/b"));
-    m_rig->work.createFile(QStringLiteral("root/t/Thumbs.db"));
-    m_rig->work.createFile(QStringLiteral("root/keep/x.txt"));
-    const QString root = m_rig->work.absolute(QStringLiteral("root"));
-    registerFolder(root);
-    m_rig->window->managementFiles().AddIgnoreFile(QStringLiteral("thumbs.db"));
-    const QStringList before = m_rig->work.tree();
-    auto *preview = m_rig->find<QAction>(QStringLiteral("Preview"));
-    auto *start = m_rig->find<QAction>(QStringLiteral("Vacuola"));
-    QVERIFY(preview->isEnabled());
-    bool checked = false;
-    runQueued(m_rig->window.get(), [&] {
-        checked = true;
-        QVERIFY(!preview->isEnabled());
-        QCOMPARE(start->text(), QStringLiteral("中止(&P)"));
-        QVERIFY(!m_rig->find<QComboBox>(QStringLiteral("SearchDir"))->isEnabled());
-        if (answer == QLatin1String("stop"))
-            start->trigger();
-    });
-    m_rig->dialogs.previewStarts = answer == QLatin1String("start");
-    preview->trigger();
-    QVERIFY(checked);
-
-    QVERIFY(start->isEnabled());
-    QCOMPARE(start->text(), QStringLiteral("開始(&S)"));
-    QCOMPARE(preview->isEnabled(), start->isEnabled());
-    if (answer == QLatin1String("stop")) {
-        QVERIFY(m_rig->dialogs.previews.isEmpty());
-        QVERIFY(m_rig->window->statusText().startsWith(QStringLiteral("確認中止 ")));
-        QCOMPARE(m_rig->work.tree(), before);
-        return;
-    }
-    QCOMPARE(m_rig->dialogs.previews.size(), 1);
-    QStringList shown = m_rig->dialogs.previews.first();
-    QCOMPARE(shown.takeFirst(), QStringLiteral("確認終了 3件削除予定"));
-    QCOMPARE(shown.last(), root + QStringLiteral("/a"));
-    shown.sort();
-    QCOMPARE(shown, QStringList({root + QStringLiteral("/a"), root + QStringLiteral("/a/b"),
-                                 root + QStringLiteral("/t - 0")}));
-    QCOMPARE(m_rig->find<QLabel>(QStringLiteral("DelCounter"))->text(),
-             answer == QLatin1String("start") ? QStringLiteral("3") : QStringLiteral("0"));
-    if (answer == QLatin1String("start")) {
-        QCOMPARE(m_rig->window->statusText(), QStringLiteral("検索終了 3件削除しました"));
-        QCOMPARE(m_rig->work.tree(), QStringList({QStringLiteral("root/"), QStringLiteral("root/keep/"),
-                                                  QStringLiteral("root/keep/x.txt")}));
-    } else {
-        QCOMPARE(m_rig->window->statusText(), QStringLiteral("確認終了 3件削除予定"));
-        QCOMPARE(m_rig->work.tree(), before);
-    }
-}
-
-void MainWindowTest::closeDuringSweepClosesAfterReturn()
-{
-    for (int i = 0; i < 5; ++i)
-        m_rig->work.createDir(QStringLiteral("root/d%1/e").arg(i));
-    registerFolder(m_rig->work.absolute(QStringLiteral("root")));
-    TForm1 &window = *m_rig->window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    bool stillOpen = false;
-    runQueued(&window, [&] {
-        QVERIFY(!window.close()); // refused for now, but the stop is requested
-        stillOpen = window.isVisible();
-        QVERIFY(!window.engine().running());
-    });
-    m_rig->find<QAction>(QStringLiteral("Vacuola"))->trigger();
-    QVERIFY(stillOpen);
-    QVERIFY(!window.isVisible());
-    // The settings are written when the window goes, after the sweep.
-    QFile::remove(m_rig->settingsPath());
-    m_rig->close();
-    QVERIFY(QFileInfo::exists(m_rig->settingsPath()));
-}
-
-void MainWindowTest::settingsWriteFailureShowsErrorBox()
-{
-    m_rig->fileSystem.failAll(FsOp::ReplaceFile, ENOSPC);
-    m_rig->close();
-    QCOMPARE(m_rig->dialogs.errorReports,
-             QStringList{m_rig->settingsPath() + QStringLiteral(" に書き込めません.")});
 }
 
 void MainWindowTest::sortingKeepsMarks()

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -36,56 +35,30 @@ void widen(const char *in, qsizetype size, char16_t *out)
         out[i] = char16_t(static_cast<unsigned char>(in[i]));
 }
 
-// UTF-16 code units of the UTF-8 bytes: one for each sequence, two for one of four bytes.
-qsizetype utf16Length(QByteArrayView bytes)
-{
-    qsizetype units = 0;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if ((b & 0xC0) != 0x80)
-            ++units;
-        if (b >= 0xF0)
-            ++units;
-    }
-    return units;
-}
-
 /**
- * Lines as text for the comparisons of a sort. A sort compares one line (its
- * pivot) with many others in a row, so the last two lines decoded are kept.
+ * The tails of two lines as text for one comparison of a sort. Only the tails
+ * are decoded: in a deep tree the lines run to hundreds of characters, and what
+ * two lines share is never looked at again.
  */
-class DecodedLines final
+class DecodedTails final
 {
 public:
-    /** The text of the line's bytes from byte `from` on. */
-    QStringView text(quint32 start, QByteArrayView bytes, bool ascii, qsizetype from)
+    /** The text of `bytes` from byte `from` on (a character boundary), in slot 0 or 1. */
+    QStringView text(int slot, QByteArrayView bytes, bool ascii, qsizetype from)
     {
-        // The slot not used last is the one replaced: a view handed out for the
-        // other line of the same comparison stays valid.
-        const int index = m_slots[0].start == start ? 0 : (m_slots[1].start == start ? 1 : m_next);
-        Slot &slot = m_slots[index];
-        m_next = 1 - index;
-        if (slot.start != start) {
-            slot.start = start;
-            if (ascii) {
-                slot.text.resize(bytes.size());
-                widen(bytes.data(), bytes.size(), reinterpret_cast<char16_t *>(slot.text.data()));
-            } else {
-                slot.text = QString::fromUtf8(bytes);
-            }
+        QString &text = m_slots[slot];
+        const QByteArrayView tail = bytes.sliced(from);
+        if (ascii) {
+            text.resize(tail.size());
+            widen(tail.data(), tail.size(), reinterpret_cast<char16_t *>(text.data()));
+        } else {
+            text = QString::fromUtf8(tail);
         }
-        const qsizetype at = ascii ? from : utf16Length(bytes.first(from));
-        return QStringView(slot.text).sliced(at);
+        return text;
     }
 
 private:
-    struct Slot
-    {
-        quint32 start = std::numeric_limits<quint32>::max();
-        QString text;
-    };
-    Slot m_slots[2];
-    int m_next = 0;
+    QString m_slots[2];
 };
 
 } // namespace
@@ -158,7 +131,7 @@ QStringList LogLines::toStringList() const
 void LogLines::sort()
 {
     const Locale::IgnoreCaseOrder order;
-    DecodedLines decoded;
+    DecodedTails decoded;
     std::sort(m_lines.begin(), m_lines.end(), [&](const Line &a, const Line &b) {
         const QByteArrayView x = bytes(a);
         const QByteArrayView y = bytes(b);
@@ -175,8 +148,8 @@ void LogLines::sort()
         while (from > 0 && x[from - 1] != '/')
             --from;
         from = from > 0 ? from - 1 : 0;
-        const QStringView left = decoded.text(a.start, x, a.ascii, from);
-        const QStringView right = decoded.text(b.start, y, b.ascii, from);
+        const QStringView left = decoded.text(0, x, a.ascii, from);
+        const QStringView right = decoded.text(1, y, b.ascii, from);
         return order.compare(left, right) < 0;
     });
 }

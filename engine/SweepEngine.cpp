@@ -203,22 +203,27 @@ bool SweepEngine::ScanFolder(int n)
     } scan{folder, false};
     m_lastListing.valid = false;
     m_lastListing.files.clear();
+    m_lastListing.status.wanted = true;
     const int error = m_tree->listFolder(
         dir,
         [this, &scan](const FolderEntry &entry) {
             if (entry.kind == EntryKind::Folder) {
-                if (!isDotEntry(entry.name))
+                if (!isDotEntry(entry.name)) {
                     ScanList.push_back(m_nodes.add(scan.folder, entry.name));
+                    m_lastListing.status.wanted = false; // not removed now
+                }
             } else if (!scan.found) {
                 if (entry.kind == EntryKind::File)
                     m_lastListing.files.append(entry.name);
                 scan.found = isContentFile(entry);
+                if (scan.found)
+                    m_lastListing.status.wanted = false; // kept
             }
             return true;
         },
         &m_lastListing.status);
     m_lastListing.folder = folder;
-    m_lastListing.valid = error == 0;
+    m_lastListing.valid = error == 0 && m_lastListing.status.wanted;
     return scan.found;
 }
 
@@ -230,11 +235,13 @@ bool SweepEngine::HasSubFolder(FolderId folder)
     bool hasSubFolder = false;
     m_lastListing.valid = false;
     m_lastListing.files.clear();
+    m_lastListing.status.wanted = true;
     const int error = m_tree->listFolder(
         path,
         [&](const FolderEntry &entry) {
             if (entry.kind == EntryKind::Folder && !isDotEntry(entry.name)) {
                 hasSubFolder = true;
+                m_lastListing.status.wanted = false;
                 return false;
             }
             if (entry.kind == EntryKind::File)

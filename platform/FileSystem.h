@@ -41,6 +41,9 @@ struct FolderStatus
 {
     int error = 0;         // 0, or why the folder's mode could not be read
     bool readOnly = false; // owner-write bit clear
+    // Cleared by a visitor that has seen enough to keep the folder: its mode
+    // is then not read (one system call less for most folders of a tree).
+    bool wanted = true;
 };
 
 // What tells two folders apart on disk.

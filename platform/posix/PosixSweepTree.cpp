@@ -182,16 +182,6 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
     }
     if (error)
         return error;
-    if (status) {
-        struct stat st;
-        if (::fstat(fd.get(), &st) == 0) {
-            status->error = 0;
-            status->readOnly = (st.st_mode & S_IWUSR) == 0;
-        } else {
-            status->error = lastError();
-            status->readOnly = true;
-        }
-    }
     const quint64 generation = m_generation;
     // A visitor may list again (nested handlers): the buffer is taken for this
     // call so that a nested one gets its own.
@@ -238,6 +228,16 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
         }
     }
     m_buffer.swap(buffer);
+    if (status && status->wanted) {
+        struct stat st;
+        if (::fstat(fd.get(), &st) == 0) {
+            status->error = 0;
+            status->readOnly = (st.st_mode & S_IWUSR) == 0;
+        } else {
+            status->error = lastError();
+            status->readOnly = true;
+        }
+    }
     // The subfolders are opened from this descriptor next, unless a visitor
     // has moved the chain meanwhile.
     if (depth > 0 && generation == m_generation)

@@ -1,8 +1,8 @@
 #include "app/HeadlessRun.h"
 
 #include "app/CommandLine.h"
+#include "core/NoWindow.h"
 #include "core/Version.h"
-#include "core/WindowServices.h"
 #include "engine/DryRun.h"
 #include "engine/SweepEngine.h"
 #include "platform/Clock.h"
@@ -31,17 +31,11 @@ const int ExitUsage = 2;
  * box (failures go to standard error), the read-only question answered by
  * --yes, and a pump that looks for a stop signal.
  */
-class HeadlessWindow final : public WindowServices
+class HeadlessWindow final : public NoWindow
 {
 public:
     explicit HeadlessWindow(bool yes) : m_yes(yes) { m_marks[OptionMark::Log1] = true; }
 
-    void setStatusText(const QString &text) override { m_status = text; }
-    void setRemovalCounter(const QString &) override {}
-    void setStartCaption(const QString &) override {}
-    void setStartEnabled(bool) override {}
-    void setDelFolderEnabled(bool) override {}
-    void setRunLock(bool) override {}
     void processMessages() override
     {
         if (const int signal = Console::takeStopSignal()) {
@@ -85,15 +79,12 @@ public:
         Console::writeError(QStringLiteral("読取専用属性の付いたフォルダを残しました ") + path);
         return Answer::No;
     }
-    bool inputBox(const QString &, const QString &, QString &) override { return false; }
-    void bringToForeground() override {}
     void showErrorReport(const QString &text) override
     {
         Console::writeError(text + QLatin1Char('.'));
         m_failed = true;
     }
 
-    QString status() const { return m_status; }
     bool failed() const { return m_failed; }
     int stopSignal() const { return m_stopSignal; }
     std::function<void()> onStop;
@@ -101,7 +92,6 @@ public:
 private:
     bool m_yes;
     QMap<OptionMark, bool> m_marks;
-    QString m_status;
     bool m_failed = false;
     int m_stopSignal = 0;
 };

@@ -8,8 +8,8 @@
 // at most once a millisecond, as the window's does.
 // Prints one line: removed N errors M seconds S
 
+#include "core/NoWindow.h"
 #include "core/RegisterLists.h"
-#include "core/WindowServices.h"
 #include "engine/SweepEngine.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
@@ -31,16 +31,10 @@ using namespace Vacuola;
 
 // Window services without a window: options fixed, boxes never shown (NonStop),
 // the question answered Yes, and a pump that runs the event loop like the window's.
-class BenchWindow final : public WindowServices
+class BenchWindow final : public NoWindow
 {
 public:
     explicit BenchWindow(bool writeLog) : m_writeLog(writeLog) {}
-    void setStatusText(const QString &text) override { m_status = text; }
-    void setRemovalCounter(const QString &) override {}
-    void setStartCaption(const QString &) override {}
-    void setStartEnabled(bool) override {}
-    void setDelFolderEnabled(bool) override {}
-    void setRunLock(bool) override {}
     void processMessages() override
     {
         if (m_pumped.isValid() && m_pumped.nsecsElapsed() < 1000000)
@@ -62,23 +56,17 @@ public:
             return false;
         }
     }
-    void setMarked(OptionMark, bool) override {}
-    void showInformation(const QString &) override {}
     Answer askWarning(const QString &) override { return Answer::Yes; }
-    bool inputBox(const QString &, const QString &, QString &) override { return false; }
-    void bringToForeground() override {}
     void showErrorReport(const QString &text) override
     {
         std::fprintf(stderr, "sweep_bench: %s.\n", qPrintable(text));
         m_failed = true;
     }
-    QString status() const { return m_status; }
     bool failed() const { return m_failed; }
 
 private:
     bool m_writeLog;
     bool m_failed = false;
-    QString m_status;
     QElapsedTimer m_pumped;
 };
 

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -219,13 +218,9 @@ void SweepRunTest::deepTreeSweepsWithoutRecursion()
     // Whatever a failure leaves must go before the scratch folder can.
     const auto cleanUp = qScopeGuard([&] { removeDeepChain(rig.root()); });
     // The process may hold only 64 descriptors: the walk keeps within its bound.
-    struct rlimit saved;
-    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    struct rlimit low = saved;
-    low.rlim_cur = 64;
-    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
     {
-        const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+        const DescriptorLimit limit(64);
+        QVERIFY(limit.active());
         rig.sweep();
     }
     // Paths run far past the system's path-length limit; every folder is

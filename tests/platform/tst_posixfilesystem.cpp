@@ -10,7 +10,6 @@
 
 #include <fcntl.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -370,12 +369,8 @@ void TestPosixFileSystem::deepChainIsRemovedCompletely()
     }
     ::close(fd);
 
-    struct rlimit saved;
-    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    struct rlimit low = saved;
-    low.rlim_cur = 64;
-    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
-    const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+    const DescriptorLimit limit(64);
+    QVERIFY(limit.active());
 
     PosixFileSystem fs(resolver);
     auto tree = fs.openTree(dir.absolute(QStringLiteral("root")));

@@ -26,4 +26,24 @@ QStringList marks(const ManagementFileList &list)
     return result;
 }
 
+DescriptorLimit::DescriptorLimit(rlim_t limit)
+{
+    if (::getrlimit(RLIMIT_NOFILE, &m_saved) != 0)
+        return;
+    struct rlimit low = m_saved;
+    low.rlim_cur = limit;
+    m_active = ::setrlimit(RLIMIT_NOFILE, &low) == 0;
+}
+
+DescriptorLimit::~DescriptorLimit()
+{
+    if (m_active)
+        ::setrlimit(RLIMIT_NOFILE, &m_saved);
+}
+
+bool DescriptorLimit::active() const
+{
+    return m_active;
+}
+
 } // namespace Vacuola::Test

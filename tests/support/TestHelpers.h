@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <sys/resource.h>
+
 namespace Vacuola {
 class ManagementFileList;
 }
@@ -18,5 +20,22 @@ QByteArray readTestFile(const QString &path);
 
 /** Each entry of a management file list in order: its name when checked, "-" and its name when not. */
 QStringList marks(const ManagementFileList &list);
+
+/** Lowers how many descriptors the process may hold open, for as long as it lives. */
+class DescriptorLimit final
+{
+public:
+    explicit DescriptorLimit(rlim_t limit);
+    ~DescriptorLimit();
+    DescriptorLimit(const DescriptorLimit &) = delete;
+    DescriptorLimit &operator=(const DescriptorLimit &) = delete;
+
+    /** Whether the limit was lowered. */
+    bool active() const;
+
+private:
+    struct rlimit m_saved;
+    bool m_active = false;
+};
 
 } // namespace Vacuola::Test

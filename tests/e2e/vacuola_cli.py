@@ -54,10 +54,24 @@ class Cli:
 
 
 def tree(root):
+    """Every entry below root; folders end in "/". The walk itself never marks a
+    folder read: a folder just made has its access time equal to its change
+    time, and the first listing without O_NOATIME would move it."""
     found = []
-    for path, dirs, files in os.walk(root):
-        found += [os.path.relpath(os.path.join(path, n), root) + "/" for n in dirs]
-        found += [os.path.relpath(os.path.join(path, n), root) for n in files]
+
+    def walk(rel):
+        fd = os.open(os.path.join(root, rel), os.O_RDONLY | os.O_DIRECTORY | os.O_NOATIME)
+        try:
+            with os.scandir(fd) as entries:
+                names = [(e.name, e.is_dir(follow_symlinks=False)) for e in entries]
+        finally:
+            os.close(fd)
+        for name, is_dir in names:
+            found.append(os.path.join(rel, name) + ("/" if is_dir else ""))
+            if is_dir:
+                walk(os.path.join(rel, name))
+
+    walk("")
     return sorted(found)
 
 

@@ -90,8 +90,6 @@ void DryRun::setStatusText(const QString &text)
     m_statusShown = false;
 }
 
-void DryRun::setRemovalCounter(const QString &) {}
-
 void DryRun::setStartCaption(const QString &caption)
 {
     m_window.setStartCaption(caption);
@@ -101,8 +99,6 @@ void DryRun::setStartEnabled(bool enabled)
 {
     m_window.setStartEnabled(enabled);
 }
-
-void DryRun::setDelFolderEnabled(bool) {}
 
 void DryRun::setRunLock(bool on)
 {
@@ -124,21 +120,10 @@ bool DryRun::isMarked(OptionMark mark) const
     return mark == OptionMark::Log0 || mark == OptionMark::DisableReadOnly || mark == OptionMark::NonStop;
 }
 
-void DryRun::setMarked(OptionMark, bool) {}
-
-void DryRun::showInformation(const QString &) {}
-
 Answer DryRun::askWarning(const QString &)
 {
     return Answer::Yes;
 }
-
-bool DryRun::inputBox(const QString &, const QString &, QString &)
-{
-    return false;
-}
-
-void DryRun::bringToForeground() {}
 
 void DryRun::showErrorReport(const QString &text)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/WindowServices.h"
+#include "core/NoWindow.h"
 #include "engine/DryRunFileSystem.h"
 #include "registers/MemoryLists.h"
 #include "registers/SearchFolderRegister.h"
@@ -30,7 +30,7 @@ class TextEditor;
  * that a stop request reaches the dry run as it reaches a sweep; the removal
  * counter, the registers and the option marks of that window are never touched.
  */
-class DryRun final : private WindowServices
+class DryRun final : private NoWindow
 {
     Q_DISABLE_COPY_MOVE(DryRun)
 
@@ -59,20 +59,14 @@ public:
     void setLineObserver(std::function<void(const QString &line)> observer);
 
 private:
-    // The window services the sweep sees.
+    // The window services the sweep sees; the rest do nothing, as without a window.
     void setStatusText(const QString &text) override;
-    void setRemovalCounter(const QString &text) override;
     void setStartCaption(const QString &caption) override;
     void setStartEnabled(bool enabled) override;
-    void setDelFolderEnabled(bool enabled) override;
     void setRunLock(bool on) override;
     void processMessages() override;
     bool isMarked(OptionMark mark) const override;
-    void setMarked(OptionMark mark, bool marked) override;
-    void showInformation(const QString &text) override;
     Answer askWarning(const QString &text) override;
-    bool inputBox(const QString &title, const QString &prompt, QString &text) override;
-    void bringToForeground() override;
     void showErrorReport(const QString &text) override;
 
     WindowServices &m_window;

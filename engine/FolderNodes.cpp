@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <utility>
 
 namespace Vacuola {
 
@@ -114,6 +115,61 @@ QString FolderNodes::pathOf(Id id) const
     }
     names.prepend(m_path.left(m_ends.front()));
     return names.join(QLatin1Char('/'));
+}
+
+FolderNodes::Id FolderNodes::runEnd(size_t run) const
+{
+    return run + 1 < m_siblings.size() ? m_siblings[run + 1].first : Id(m_nameStarts.size());
+}
+
+std::vector<quint32> FolderNodes::walkOrder(const std::function<bool(QStringView, QStringView)> &less) const
+{
+    constexpr quint32 None = ~0u;
+    const size_t count = m_nameStarts.size();
+    // The subfolders of a folder were listed together, so they are one run.
+    std::vector<quint32> childRun(count, None);
+    for (size_t run = 0; run < m_siblings.size(); ++run) {
+        if (childRun[m_siblings[run].parent] == None)
+            childRun[m_siblings[run].parent] = quint32(run);
+    }
+    // Each run in the order of its names.
+    std::vector<Id> sorted(count);
+    std::vector<std::pair<QString, Id>> names;
+    for (size_t run = 0; run < m_siblings.size(); ++run) {
+        names.clear();
+        for (Id id = m_siblings[run].first; id < runEnd(run); ++id) {
+            QString name;
+            appendName(name, id);
+            names.emplace_back(std::move(name), id);
+        }
+        std::sort(names.begin(), names.end(),
+                  [&less](const auto &a, const auto &b) { return less(a.first, b.first); });
+        Id at = m_siblings[run].first;
+        for (const auto &name : names)
+            sorted[at++] = name.second;
+    }
+    names = {};
+
+    std::vector<quint32> place(count, None);
+    quint32 next = 0;
+    // The runs being walked, each as the next of its folders and the end.
+    std::vector<std::pair<Id, Id>> stack;
+    const auto visit = [&](Id id) {
+        place[id] = next++;
+        if (const quint32 run = childRun[id]; run != None)
+            stack.emplace_back(m_siblings[run].first, runEnd(run));
+    };
+    if (count > 0)
+        visit(root());
+    while (!stack.empty()) {
+        auto &top = stack.back();
+        if (top.first == top.second) {
+            stack.pop_back();
+            continue;
+        }
+        visit(sorted[top.first++]);
+    }
+    return place;
 }
 
 } // namespace Vacuola

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <vector>
 
 namespace Vacuola {
@@ -33,11 +34,18 @@ public:
     const QString &path(Id id);
     /** The same path, built afresh without touching the last one. */
     QString pathOf(Id id) const;
+    /**
+     * Every folder's place in a walk of the tree that takes each folder before
+     * the folders below it, and the subfolders of each in the order `less`
+     * gives their names: indexed by folder.
+     */
+    std::vector<quint32> walkOrder(const std::function<bool(QStringView, QStringView)> &less) const;
 
 private:
     static constexpr quint32 Wide = 0x80000000u;
     Id parent(Id id) const;
     void appendName(QString &out, Id id) const;
+    Id runEnd(size_t run) const;
 
     // Where each folder's name starts in m_names, Wide set for UTF-16; it ends where the next one's begins.
     std::vector<quint32> m_nameStarts;

@@ -101,7 +101,7 @@ void SweepEngine::RemoveFolder(FolderId folder)
                                     : printable(path) + printable(marker) + QString::number(error) +
                                           QLatin1Char(')') + printable(errorMessage(error)) + suffix;
     if (!window.isMarked(OptionMark::Log0))
-        LogList.append({line});
+        LogList.append({line}, folder);
     if (error == 0)
         ++DelCount;
     else

@@ -83,9 +83,9 @@ bool LogLines::isEmpty() const
     return m_lines.empty();
 }
 
-void LogLines::append(std::initializer_list<QStringView> pieces)
+void LogLines::append(std::initializer_list<QStringView> pieces, quint32 folder)
 {
-    Line line{quint32(m_bytes.size()), 0, true};
+    Line line{quint32(m_bytes.size()), 0, 1, folder};
     for (const QStringView piece : pieces) {
         if (isAscii(piece)) {
             const qsizetype at = m_bytes.size();
@@ -94,7 +94,7 @@ void LogLines::append(std::initializer_list<QStringView> pieces)
             for (const QChar c : piece)
                 *out++ = char(c.unicode());
         } else {
-            line.ascii = false;
+            line.ascii = 0;
             m_bytes += piece.toUtf8();
         }
     }
@@ -128,16 +128,15 @@ QStringList LogLines::toStringList() const
     return lines;
 }
 
-void LogLines::sort()
+void LogLines::sort(const std::vector<quint32> &places)
 {
     const Locale::IgnoreCaseOrder order;
     DecodedTails decoded;
-    std::sort(m_lines.begin(), m_lines.end(), [&](const Line &a, const Line &b) {
+    const auto less = [&](const Line &a, const Line &b) {
         const QByteArrayView x = bytes(a);
         const QByteArrayView y = bytes(b);
-        // Lines sorted next to each other share most of their path. What they
-        // share collates alike in both, so only what follows the last "/"
-        // before their first difference is compared.
+        // What the two lines share up to the last "/" before their first
+        // difference collates alike in both, so only what follows is compared.
         const qsizetype shared = qMin(x.size(), y.size());
         qsizetype differ = 0;
         while (differ + 16 <= shared && std::memcmp(x.data() + differ, y.data() + differ, 16) == 0)
@@ -151,7 +150,34 @@ void LogLines::sort()
         const QStringView left = decoded.text(0, x, a.ascii, from);
         const QStringView right = decoded.text(1, y, b.ascii, from);
         return order.compare(left, right) < 0;
-    });
+    };
+
+    if (!places.empty()) {
+        const auto place = [&places](const Line &line) {
+            return line.folder < places.size() ? places[line.folder] : NoFolder;
+        };
+        std::sort(m_lines.begin(), m_lines.end(),
+                  [&place](const Line &a, const Line &b) { return place(a) < place(b); });
+    }
+    // A merge of the runs already in order: one run needs one comparison per line.
+    std::vector<size_t> runs{0};
+    for (size_t i = 1; i < m_lines.size(); ++i) {
+        if (less(m_lines[i], m_lines[i - 1]))
+            runs.push_back(i);
+    }
+    runs.push_back(m_lines.size());
+    while (runs.size() > 2) {
+        std::vector<size_t> merged{0};
+        for (size_t run = 0; run + 1 < runs.size(); run += 2) {
+            const size_t end = qMin(run + 2, runs.size() - 1);
+            if (end == run + 2)
+                std::inplace_merge(m_lines.begin() + qsizetype(runs[run]),
+                                   m_lines.begin() + qsizetype(runs[run + 1]),
+                                   m_lines.begin() + qsizetype(runs[end]), less);
+            merged.push_back(runs[end]);
+        }
+        runs.swap(merged);
+    }
 }
 
 QList<QByteArrayView> LogLines::block(QByteArray &encoded) const

@@ -26,13 +26,20 @@ public:
     void clear();
     qsizetype size() const;
     bool isEmpty() const;
-    /** Adds one line made of the given pieces at the end. */
-    void append(std::initializer_list<QStringView> pieces);
+    static constexpr quint32 NoFolder = ~0u;
+
+    /** Adds one line made of the given pieces at the end; `folder` is the folder it tells of. */
+    void append(std::initializer_list<QStringView> pieces, quint32 folder = NoFolder);
     void insertFirst(QStringView line);
     QString at(qsizetype index) const;
     QStringList toStringList() const;
-    /** Sorts by the locale's collation with case ignored; lines that compare equal keep no defined order. */
-    void sort();
+    /**
+     * Sorts by the locale's collation with case ignored; lines that compare
+     * equal keep no defined order. `places`, indexed by folder, is an order of
+     * the folders close to the sorted one: lines taken in it are mostly in order
+     * already, and sorting costs little more than checking that they are.
+     */
+    void sort(const std::vector<quint32> &places = {});
     /**
      * The lines in order as code page 932 bytes, each followed by CR LF, as
      * pieces of one block; they point into this list and into `encoded`.
@@ -43,8 +50,9 @@ private:
     struct Line
     {
         quint32 start;
-        quint32 size; // bytes of UTF-8 before the CR LF that follows each line
-        bool ascii;
+        quint32 size : 31; // bytes of UTF-8 before the CR LF that follows each line
+        quint32 ascii : 1;
+        quint32 folder;
     };
     QByteArrayView bytes(const Line &line) const;
 

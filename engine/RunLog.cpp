@@ -22,7 +22,11 @@ QString SweepEngine::logFilePath(const QDateTime &moment) const
 
 void SweepEngine::WriteLog(const QDateTime &startTime)
 {
-    LogList.sort();
+    // The lines start in the order of a walk of the tree with each folder's
+    // subfolders sorted, which is nearly always the sorted order already.
+    const Locale::IgnoreCaseOrder order;
+    LogList.sort(
+        m_nodes.walkOrder([&order](QStringView a, QStringView b) { return order.compare(a, b) < 0; }));
 
     LogList.insertFirst(QStringLiteral("*** Top of List ***"));
 
@@ -45,9 +49,9 @@ void SweepEngine::WriteLog(const QDateTime &startTime)
                         QStringLiteral("\t処理時間 = ") + Locale::elapsed(startTime.msecsTo(now)));
 
     // The end states begin with an ideographic space, not a blank.
-    LogList.insertFirst(ProgramVersion + QStringLiteral(" フォルダ削除ロギング  検索フォルダ = ") +
-                        printable(m_sweptPath) +
-                        (Running ? QStringLiteral("　終了状態 = 完了") : QStringLiteral("　終了状態 = 中止")));
+    LogList.insertFirst(
+        ProgramVersion + QStringLiteral(" フォルダ削除ロギング  検索フォルダ = ") + printable(m_sweptPath) +
+        (Running ? QStringLiteral("　終了状態 = 完了") : QStringLiteral("　終了状態 = 中止")));
 
     LogList.append({u"*** Bottom of List ***"});
     LogList.append({});

@@ -42,6 +42,7 @@ private slots:
     // The block
     void blockLayout();
     void linesSortAsWholeLinesCollate();
+    void walkOrderIsMendedWhereItIsNotSorted();
     void legendLine_data();
     void legendLine();
     void startAtMidnightHasNoTime();
@@ -124,6 +125,21 @@ void RunLogTest::linesSortAsWholeLinesCollate()
     QCOMPARE(QSet<QString>(sorted.cbegin(), sorted.cend()), QSet<QString>(lines.cbegin(), lines.cend()));
     for (qsizetype i = 1; i < sorted.size(); ++i)
         QVERIFY2(Locale::compareIgnoreCase(sorted.at(i - 1), sorted.at(i)) < 0, qPrintable(sorted.at(i)));
+}
+
+// Subfolders taken in the order of their names still differ from whole lines
+// where a name goes on with a blank or a hyphen: "a/x" comes after "a-b".
+void RunLogTest::walkOrderIsMendedWhereItIsNotSorted()
+{
+    EngineRig rig;
+    rig.area.createFile(QStringLiteral("root/keep"));
+    for (const char *folder : {"a/x", "a-b", "a (2)/y", "b"})
+        rig.area.createDir(QStringLiteral("root/") + QString::fromLatin1(folder));
+    rig.sweep();
+    QStringList expected;
+    for (const char *folder : {"a", "a (2)", "a (2)/y", "a-b", "a/x", "b"})
+        expected << rig.at(QString::fromLatin1(folder));
+    QCOMPARE(rig.logBlock(day1).folders, expected);
 }
 
 void RunLogTest::legendLine_data()

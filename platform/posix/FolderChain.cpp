@@ -147,23 +147,48 @@ int FolderChain::descriptor(int level, int &fd)
     for (int next = held + 1; next <= level; ++next) {
         int parent = 0;
         descriptor(next - 1, parent);
+        const char *name = m_levels[size_t(next - 1)].name.constData();
+        // A level on the way is mostly listed soon after (a sweep's second
+        // phase climbs back through it), so it is opened to be read where it may
+        // be; one the user may not read is still passed through.
         Fd opened;
-        if (const int error =
-                openChild(parent, m_levels[size_t(next - 1)].name.constData(), O_PATH, opened)) {
+        int error = openChild(parent, name, m_readFlags, opened);
+        const bool unread = error == 0;
+        if (error == EACCES || error == EPERM)
+            error = openChild(parent, name, O_PATH, opened);
+        if (error != 0) {
             // What was this level is no longer reachable as it was: nothing below it is kept.
             truncate(next - 1);
             return error;
         }
-        hold(next, std::move(opened));
+        hold(next, std::move(opened), unread);
     }
     fd = m_levels[size_t(level - 1)].fd.get();
     return 0;
 }
 
-void FolderChain::hold(int level, Fd &&fd)
+void FolderChain::setReadFlags(int flags)
+{
+    m_readFlags = flags;
+}
+
+bool FolderChain::takeUnread(int level, Fd &fd)
+{
+    if (level < 1 || level > depth() || !m_levels[size_t(level - 1)].unread)
+        return false;
+    Level &entry = m_levels[size_t(level - 1)];
+    entry.unread = false;
+    fd = std::move(entry.fd);
+    m_anchors.erase(level);
+    m_window.erase(level);
+    return true;
+}
+
+void FolderChain::hold(int level, Fd &&fd, bool unread)
 {
     release(level);
     m_levels[size_t(level - 1)].fd = std::move(fd);
+    m_levels[size_t(level - 1)].unread = unread;
     if (level % m_spacing == 0)
         m_anchors.insert(level);
     else
@@ -184,6 +209,7 @@ int FolderChain::held() const
 void FolderChain::release(int level)
 {
     Level &entry = m_levels[size_t(level - 1)];
+    entry.unread = false;
     if (!entry.fd.valid())
         return;
     entry.fd.reset();

@@ -8,6 +8,7 @@
 #include <set>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/types.h>
 
 namespace Vacuola::Posix {
@@ -58,10 +59,16 @@ public:
     const QByteArray &name(int level) const;
     qsizetype end(int level) const;
 
+    /** How levels opened on the way to another are opened: readable where they may be, so that they can be
+     * listed. */
+    void setReadFlags(int flags);
     /** The descriptor of a level (0: the root), opened when none is held. The chain keeps it. */
     int descriptor(int level, int &fd);
-    /** Keeps a descriptor just opened for a level. */
-    void hold(int level, Fd &&fd);
+    /** Keeps a descriptor just opened for a level; `unread`: readable and not listed yet. */
+    void hold(int level, Fd &&fd, bool unread = false);
+    /** Hands over the descriptor of a level that was opened on the way to another, readable, and not listed
+     * since. */
+    bool takeUnread(int level, Fd &fd);
 
     /** How many descriptors the chain holds at most. */
     int budget() const;
@@ -73,6 +80,7 @@ private:
         QByteArray name;
         qsizetype end = 0;
         Fd fd;
+        bool unread = false;
     };
     void release(int level);
     void trim(int keepFrom);
@@ -80,6 +88,7 @@ private:
     int m_rootFd;
     MountKey m_rootMount;
     bool m_walk;
+    int m_readFlags = O_RDONLY;
     int m_budget;
     int m_spacing = 1;           // anchors are the held levels at multiples of this
     std::vector<Level> m_levels; // level n at index n - 1

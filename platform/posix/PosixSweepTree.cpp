@@ -67,6 +67,7 @@ PosixSweepTree::PosixSweepTree(const QString &root, bool walk) : m_root(root)
     m_rootIno = st.st_ino;
     m_rootEnd = root == QLatin1String("/") ? 0 : root.size();
     m_chain = std::make_unique<FolderChain>(m_rootFd.get(), rootMount, walk);
+    m_chain->setReadFlags(O_RDONLY | O_NOATIME);
     m_chainPath = root;
 }
 
@@ -174,11 +175,16 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
     Fd fd;
     // Listing a folder need not mark it read: without O_NOATIME every listing
     // writes its folder's access time. Only the owner (or root) may ask for it.
-    int error = m_noAtime ? openLevel(depth, O_RDONLY | O_NOATIME, fd) : EPERM;
-    if (error == EPERM) {
-        if (m_noAtime)
-            m_noAtime = false;
-        error = openLevel(depth, O_RDONLY, fd);
+    int error = 0;
+    if (!m_chain || !m_chain->takeUnread(depth, fd)) {
+        error = m_noAtime ? openLevel(depth, O_RDONLY | O_NOATIME, fd) : EPERM;
+        if (error == EPERM) {
+            if (m_noAtime) {
+                m_noAtime = false;
+                m_chain->setReadFlags(O_RDONLY);
+            }
+            error = openLevel(depth, O_RDONLY, fd);
+        }
     }
     if (error)
         return error;

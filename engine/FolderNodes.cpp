@@ -124,52 +124,48 @@ FolderNodes::Id FolderNodes::runEnd(size_t run) const
 
 std::vector<quint32> FolderNodes::walkOrder(const std::function<bool(QStringView, QStringView)> &less) const
 {
+    // One number per folder: first the run of its subfolders (they were listed
+    // together, so they are one run), flagged, then its place once it is walked.
+    constexpr quint32 Run = 0x80000000u;
     constexpr quint32 None = ~0u;
     const size_t count = m_nameStarts.size();
-    // The subfolders of a folder were listed together, so they are one run.
-    std::vector<quint32> childRun(count, None);
+    std::vector<quint32> order(count, None);
     for (size_t run = 0; run < m_siblings.size(); ++run) {
-        if (childRun[m_siblings[run].parent] == None)
-            childRun[m_siblings[run].parent] = quint32(run);
+        if (order[m_siblings[run].parent] == None)
+            order[m_siblings[run].parent] = quint32(run) | Run;
     }
-    // Each run in the order of its names.
-    std::vector<Id> sorted(count);
+    // The folders still to be walked, the next one last: only the subfolders
+    // of the folders on the way down are ever sorted and held at once.
+    std::vector<Id> stack;
     std::vector<std::pair<QString, Id>> names;
-    for (size_t run = 0; run < m_siblings.size(); ++run) {
+    quint32 next = 0;
+    if (count > 0)
+        stack.push_back(root());
+    while (!stack.empty()) {
+        const Id id = stack.back();
+        stack.pop_back();
+        const quint32 run = order[id];
+        order[id] = next++;
+        if (run == None)
+            continue;
+        const size_t index = run & ~Run;
         names.clear();
-        for (Id id = m_siblings[run].first; id < runEnd(run); ++id) {
+        for (Id child = m_siblings[index].first; child < runEnd(index); ++child) {
             QString name;
-            appendName(name, id);
-            names.emplace_back(std::move(name), id);
+            appendName(name, child);
+            names.emplace_back(std::move(name), child);
         }
         std::sort(names.begin(), names.end(),
                   [&less](const auto &a, const auto &b) { return less(a.first, b.first); });
-        Id at = m_siblings[run].first;
-        for (const auto &name : names)
-            sorted[at++] = name.second;
+        for (auto it = names.crbegin(); it != names.crend(); ++it)
+            stack.push_back(it->second);
     }
-    names = {};
-
-    std::vector<quint32> place(count, None);
-    quint32 next = 0;
-    // The runs being walked, each as the next of its folders and the end.
-    std::vector<std::pair<Id, Id>> stack;
-    const auto visit = [&](Id id) {
-        place[id] = next++;
-        if (const quint32 run = childRun[id]; run != None)
-            stack.emplace_back(m_siblings[run].first, runEnd(run));
-    };
-    if (count > 0)
-        visit(root());
-    while (!stack.empty()) {
-        auto &top = stack.back();
-        if (top.first == top.second) {
-            stack.pop_back();
-            continue;
-        }
-        visit(sorted[top.first++]);
+    // A folder the walk did not reach has no place: its line is sorted in after the others.
+    for (quint32 &place : order) {
+        if (place & Run)
+            place = None;
     }
-    return place;
+    return order;
 }
 
 } // namespace Vacuola

@@ -59,15 +59,19 @@ public:
     const QByteArray &name(int level) const;
     qsizetype end(int level) const;
 
-    /** How levels opened on the way to another are opened: readable where they may be, so that they can be
-     * listed. */
+    /**
+     * How levels opened on the way to another are opened: readable where they
+     * may be, so that they can be listed.
+     */
     void setReadFlags(int flags);
     /** The descriptor of a level (0: the root), opened when none is held. The chain keeps it. */
     int descriptor(int level, int &fd);
     /** Keeps a descriptor just opened for a level; `unread`: readable and not listed yet. */
     void hold(int level, Fd &&fd, bool unread = false);
-    /** Hands over the descriptor of a level that was opened on the way to another, readable, and not listed
-     * since. */
+    /**
+     * Hands over the descriptor of a level that was opened on the way to
+     * another, readable, and not listed since.
+     */
     bool takeUnread(int level, Fd &fd);
 
     /** How many descriptors the chain holds at most. */

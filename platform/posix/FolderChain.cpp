@@ -172,6 +172,11 @@ void FolderChain::setReadFlags(int flags)
     m_readFlags = flags;
 }
 
+int FolderChain::readFlags() const
+{
+    return m_readFlags;
+}
+
 bool FolderChain::takeUnread(int level, Fd &fd)
 {
     if (level < 1 || level > depth() || !m_levels[size_t(level - 1)].unread)

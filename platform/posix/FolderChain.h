@@ -60,10 +60,11 @@ public:
     qsizetype end(int level) const;
 
     /**
-     * How levels opened on the way to another are opened: readable where they
-     * may be, so that they can be listed.
+     * How folders are opened to be listed. Levels opened on the way to another
+     * are opened so too where they may be, so that their listing can use them.
      */
     void setReadFlags(int flags);
+    int readFlags() const;
     /** The descriptor of a level (0: the root), opened when none is held. The chain keeps it. */
     int descriptor(int level, int &fd);
     /** Keeps a descriptor just opened for a level; `unread`: readable and not listed yet. */

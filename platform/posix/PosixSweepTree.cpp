@@ -174,16 +174,15 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
         return error;
     Fd fd;
     // Listing a folder need not mark it read: without O_NOATIME every listing
-    // writes its folder's access time. Only the owner (or root) may ask for it.
+    // writes its folder's access time. Only the owner (or root) may ask for
+    // it; once refused, it is no longer asked for.
     int error = 0;
-    if (!m_chain || !m_chain->takeUnread(depth, fd)) {
-        error = m_noAtime ? openLevel(depth, O_RDONLY | O_NOATIME, fd) : EPERM;
-        if (error == EPERM) {
-            if (m_noAtime) {
-                m_noAtime = false;
-                m_chain->setReadFlags(O_RDONLY);
-            }
-            error = openLevel(depth, O_RDONLY, fd);
+    if (!m_chain->takeUnread(depth, fd)) {
+        const int flags = m_chain->readFlags();
+        error = openLevel(depth, flags, fd);
+        if (error == EPERM && (flags & O_NOATIME) != 0) {
+            m_chain->setReadFlags(flags & ~O_NOATIME);
+            error = openLevel(depth, flags & ~O_NOATIME, fd);
         }
     }
     if (error)

@@ -60,7 +60,6 @@ private:
     QString m_chainPath;
     quint64 m_generation = 0;
     std::vector<char> m_buffer;
-    bool m_noAtime = true;
 };
 
 } // namespace Vacuola::Posix

@@ -130,6 +130,23 @@ void removeStaleTemporaries(const QByteArray &folder, const QByteArray &base)
     ::closedir(dir);
 }
 
+// A link that another user could have planted is never followed: it must belong
+// to the user (or root) and lie in a folder that only its owner (the user or
+// root) may change, sticky or not.
+bool trustedLink(const QByteArray &name, const struct stat &link)
+{
+    const uid_t user = ::geteuid();
+    if (link.st_uid != user && link.st_uid != 0)
+        return false;
+    QByteArray folder;
+    QByteArray base;
+    splitPath(name, folder, base);
+    struct stat holder;
+    if (::stat(folder.constData(), &holder) != 0)
+        return false;
+    return (holder.st_uid == user || holder.st_uid == 0) && (holder.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 // Reads a regular file; one larger than `limit` fails with EFBIG, or gives its
 // last `limit` bytes when `fromEnd` (and sets `cut`).
 int readRegularFile(const QString &path, qsizetype limit, bool fromEnd, QByteArray &bytes, bool &cut)
@@ -140,8 +157,12 @@ int readRegularFile(const QString &path, qsizetype limit, bool fromEnd, QByteArr
     QByteArray name;
     if (!pathBytes(path, name))
         return ENOENT;
-    // Links are followed (a settings file kept elsewhere), but only to a regular file.
+    // Links are followed (a settings file kept elsewhere), but only the user's
+    // own and only to a regular file.
     struct stat st;
+    const bool throughLink = ::lstat(name.constData(), &st) == 0 && S_ISLNK(st.st_mode);
+    if (throughLink && !trustedLink(name, st))
+        return EACCES;
     if (::stat(name.constData(), &st) != 0) {
         const int error = lastError();
         struct stat link;
@@ -151,9 +172,11 @@ int readRegularFile(const QString &path, qsizetype limit, bool fromEnd, QByteArr
         return notARegularFile(st.st_mode);
     if (st.st_size > limit && !fromEnd)
         return EFBIG;
-    Fd fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    // What was no link when looked at is not followed if it became one since.
+    Fd fd(::open(name.constData(),
+                 O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (throughLink ? 0 : O_NOFOLLOW)));
     if (!fd.valid())
-        return lastError();
+        return errno == ELOOP ? EACCES : lastError();
     if (::fstat(fd.get(), &st) != 0)
         return lastError();
     if (!S_ISREG(st.st_mode))
@@ -236,6 +259,8 @@ int PosixFileSystem::replaceFile(const QString &path, const QByteArray &bytes)
     struct stat st;
     if (::lstat(target.constData(), &st) == 0) {
         if (S_ISLNK(st.st_mode)) {
+            if (!trustedLink(target, st))
+                return EACCES;
             char *resolved = ::realpath(target.constData(), nullptr);
             if (resolved == nullptr)
                 return errno == ENOENT ? EACCES : lastError(); // dangling link

@@ -74,13 +74,16 @@ void TestProgramFiles::hostileFiles_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("readError");
     QTest::addColumn<int>("appendError");
-    QTest::newRow("fifo") << "fifo" << EACCES << EACCES;
-    QTest::newRow("link to a fifo") << "link to fifo" << EACCES << EACCES;
-    QTest::newRow("link to /dev/zero") << "link to zero" << EACCES << EACCES;
-    QTest::newRow("dangling link") << "dangling" << EACCES << EACCES;
-    QTest::newRow("folder") << "folder" << EISDIR << EISDIR;
-    QTest::newRow("16 MiB and one byte") << "huge" << EFBIG << 0;
-    QTest::newRow("link to a regular file: read, never appended") << "link" << 0 << EACCES;
+    QTest::addColumn<int>("saveError"); // -1: not saved
+    QTest::newRow("fifo") << "fifo" << EACCES << EACCES << -1;
+    QTest::newRow("link to a fifo") << "link to fifo" << EACCES << EACCES << -1;
+    QTest::newRow("link to /dev/zero") << "link to zero" << EACCES << EACCES << -1;
+    QTest::newRow("dangling link") << "dangling" << EACCES << EACCES << -1;
+    QTest::newRow("folder") << "folder" << EISDIR << EISDIR << -1;
+    QTest::newRow("16 MiB and one byte") << "huge" << EFBIG << 0 << -1;
+    QTest::newRow("link to a regular file: read, never appended") << "link" << 0 << EACCES << -1;
+    QTest::newRow("link planted by another user") << "foreign link" << EACCES << EACCES << EACCES;
+    QTest::newRow("own link in a folder others may write") << "shared folder" << EACCES << EACCES << EACCES;
 }
 
 void TestProgramFiles::hostileFiles()
@@ -88,6 +91,7 @@ void TestProgramFiles::hostileFiles()
     QFETCH(QString, kind);
     QFETCH(int, readError);
     QFETCH(int, appendError);
+    QFETCH(int, saveError);
     TestDir dir;
     const QString elsewhere = dir.createFile(QStringLiteral("elsewhere/target"), "kept\r\n");
     QCOMPARE(::mkfifo(encoded(dir.absolute(QStringLiteral("elsewhere/fifo"))).constData(), 0600), 0);
@@ -107,7 +111,11 @@ void TestProgramFiles::hostileFiles()
             dir.createFile(name, QByteArray(16 * 1024 * 1024 + 1, 'x'));
         else
             dir.createSymlink(name, elsewhere);
+        if (kind == u"foreign link")
+            QCOMPARE(::lchown(encoded(path).constData(), 4242, 4242), 0);
     }
+    if (kind == u"shared folder")
+        QCOMPARE(::chmod(encoded(dir.path()).constData(), 01777), 0);
     const QStringList before = dir.tree();
 
     FileSystem &fs = systemFileSystem();
@@ -120,6 +128,8 @@ void TestProgramFiles::hostileFiles()
              }),
              readError);
     QCOMPARE(inChild([&] { return fs.appendToFile(log, "block\r\n"); }), appendError);
+    if (saveError >= 0)
+        QCOMPARE(inChild([&] { return fs.replaceFile(ini, "new\r\n"); }), saveError);
 
     // Nothing was written through a link, nothing created where a link points.
     QCOMPARE(readTestFile(elsewhere), QByteArray("kept\r\n"));

@@ -67,7 +67,8 @@ def write_cookie(path):
 
 class XServer:
     """An Xvfb server of our own while a with block runs; DISPLAY and XAUTHORITY point
-    to it meanwhile, for xdotool and for the programs started.
+    to it meanwhile, for xdotool and for the programs started, and
+    DBUS_SESSION_BUS_ADDRESS to its session bus (SessionBus below).
 
     Xvfb picks a free display number itself (-displayfd) and reports it once it accepts
     connections, so two servers started together never share a number, even when a
@@ -84,6 +85,7 @@ class XServer:
         self.timeout = timeout
         self.proc = None
         self.display = None
+        self.bus = None
         self.saved = {}
 
     def messages(self):
@@ -124,7 +126,7 @@ class XServer:
         finally:
             os.close(write_end)
         try:
-            number = self._read_display_number(read_end)
+            number = read_line(read_end, self.timeout)
         finally:
             os.close(read_end)
         if not number:
@@ -136,21 +138,13 @@ class XServer:
         rc, out = xdotool("getdisplaygeometry")
         if rc != 0:
             raise Failure("the X server on %s does not answer: %s\n%s" % (self.display, out, self.state()))
-
-    def _read_display_number(self, fd):
-        data = b""
-        deadline = time.monotonic() + self.timeout
-        while not data.endswith(b"\n"):
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([fd], [], [], left)[0]:
-                break
-            chunk = os.read(fd, 64)
-            if not chunk:
-                break
-            data += chunk
-        return data.decode("ascii", "replace").strip()
+        self.bus = SessionBus(self.folder)
+        self.saved["DBUS_SESSION_BUS_ADDRESS"] = os.environ.get("DBUS_SESSION_BUS_ADDRESS")
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.bus.start()
 
     def _stop(self):
+        if self.bus is not None:
+            self.bus.stop()
         for name, value in self.saved.items():
             if value is None:
                 os.environ.pop(name, None)
@@ -165,6 +159,69 @@ class XServer:
                 self.proc.kill()
                 self.proc.wait()
         shutil.rmtree(self.folder, ignore_errors=True)
+
+
+class SessionBus:
+    """The D-Bus session bus of the programs started on our X server, as a desktop has
+    one: a dbus-daemon of our own listening in folder, or, where dbus-daemon is not
+    installed, an address with nothing behind it.
+
+    Either way the address is set: without one, libdbus would autolaunch a bus for the
+    display through dbus-launch (dbus-x11), which outlives the test and records itself
+    in the home's .dbus folder; and a bus of the desktop the tests run in would let its
+    services see the test's windows.
+    """
+
+    def __init__(self, folder, timeout=20):
+        self.socket = os.path.join(folder, "bus")
+        self.timeout = timeout
+        self.proc = None
+
+    def start(self):
+        """The address for DBUS_SESSION_BUS_ADDRESS."""
+        address = "unix:path=" + self.socket
+        if shutil.which("dbus-daemon") is None:
+            return address
+        read_end, write_end = os.pipe()
+        try:
+            self.proc = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + address,
+                                          "--print-address=%d" % write_end], pass_fds=(write_end,),
+                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                         stderr=subprocess.DEVNULL)
+        finally:
+            os.close(write_end)
+        try:
+            printed = read_line(read_end, self.timeout)
+        finally:
+            os.close(read_end)
+        if not printed:
+            raise Failure("dbus-daemon did not start (%s)" % self.proc.poll())
+        return printed
+
+    def stop(self):
+        if self.proc is not None and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+
+def read_line(fd, timeout):
+    """The first line written to the pipe fd within timeout seconds, without its end;
+    empty when none came."""
+    data = b""
+    deadline = time.monotonic() + timeout
+    while not data.endswith(b"\n"):
+        left = deadline - time.monotonic()
+        if left <= 0 or not select.select([fd], [], [], left)[0]:
+            break
+        chunk = os.read(fd, 256)
+        if not chunk:
+            break
+        data += chunk
+    return data.decode("ascii", "replace").strip()
 
 
 def xdotool(*args, timeout=10):

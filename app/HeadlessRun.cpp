@@ -64,10 +64,21 @@ public:
     }
     void showInformation(const QString &text) override
     {
-        QString lines = text;
+        // A failure: its lines, then "フォルダ名\t" or "ファイル名\t" and the name to
+        // the end. The name may hold line ends of its own: it is written on one line.
+        qsizetype name = -1;
+        for (const QString &label : {QStringLiteral("\nフォルダ名\t"), QStringLiteral("\nファイル名\t")}) {
+            const qsizetype at = text.indexOf(label);
+            if (at >= 0 && (name < 0 || at < name))
+                name = at + label.size();
+        }
+        QString lines = name >= 0 ? text.left(name) : text;
         lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        for (const QString &line : lines.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        QStringList split = lines.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        if (name >= 0 && !split.isEmpty())
+            split.last() += SweepEngine::printable(text.mid(name));
+        for (const QString &line : std::as_const(split))
             Console::writeError(line);
     }
     Answer askWarning(const QString &text) override
@@ -76,12 +87,13 @@ public:
         const qsizetype from = text.indexOf(QStringLiteral("\r\r"));
         const qsizetype to = text.lastIndexOf(QLatin1Char('\r'));
         const QString path = from >= 0 && to > from + 1 ? text.mid(from + 2, to - from - 2) : text;
-        Console::writeError(QStringLiteral("読取専用属性の付いたフォルダを残しました ") + path);
+        Console::writeError(QStringLiteral("読取専用属性の付いたフォルダを残しました ") +
+                            SweepEngine::printable(path));
         return Answer::No;
     }
     void showErrorReport(const QString &text) override
     {
-        Console::writeError(text + QLatin1Char('.'));
+        Console::writeError(SweepEngine::printable(text) + QLatin1Char('.'));
         m_failed = true;
     }
 
@@ -114,6 +126,16 @@ int exitStatus(const HeadlessWindow &window, int errors)
     return window.failed() || errors != 0 ? ExitFailed : 0;
 }
 
+// The end of every run: a lost output fails a run that nothing else failed.
+int finish(int status)
+{
+    Console::finishOutput();
+    if (const int error = Console::outputError())
+        Console::writeError(QStringLiteral("標準出力に書き込めません: (") + QString::number(error) +
+                            QLatin1Char(')') + errorMessage(error));
+    return status == 0 && Console::outputFailed() ? ExitFailed : status;
+}
+
 int sweep(const CommandLine &command)
 {
     FileSystem &fileSystem = systemFileSystem();
@@ -140,7 +162,7 @@ int sweep(const CommandLine &command)
     folders.resetToPlaceholder();
     folders.AddSearchFolder(path);
     if (folders.selectedFolder() != path) {
-        Console::writeError(window.status());
+        Console::writeError(SweepEngine::printable(window.status()));
         return ExitUsage;
     }
 
@@ -185,16 +207,16 @@ int runHeadless(const CommandLine &command)
     switch (command.mode) {
     case CommandLine::Mode::Help:
         Console::writeOut(CommandLine::usage());
-        return 0;
+        return finish(0);
     case CommandLine::Mode::Version:
         Console::writeOut(QString(ProgramVersion));
-        return 0;
+        return finish(0);
     case CommandLine::Mode::UsageError:
-        Console::writeError(command.error);
+        Console::writeError(SweepEngine::printable(command.error));
         Console::writeError(QStringLiteral("詳しくは vacuola --help"));
         return ExitUsage;
     case CommandLine::Mode::Sweep:
-        return sweep(command);
+        return finish(sweep(command));
     case CommandLine::Mode::Window:
         break;
     }

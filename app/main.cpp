@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessRun.h"
+#include "platform/Console.h"
 #include "ui/QtTranslations.h"
 #include "ui/TForm1.h"
 
@@ -25,6 +26,8 @@ int main(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     const Vacuola::CommandLine command = Vacuola::CommandLine::parse(arguments);
     if (command.mode != Vacuola::CommandLine::Mode::Window) {
+        // Output that goes away never ends a run before its log is written.
+        Vacuola::Console::guardOutput();
         // No window and no display: a core application only.
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("Vacuola"));

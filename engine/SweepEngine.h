@@ -72,6 +72,8 @@ public:
     void setFolderLineObserver(std::function<void(const QString &line)> observer);
     /** The path of the day's log file for a moment. */
     QString logFilePath(const QDateTime &moment) const;
+    /** The text with every control character replaced by "?", so that a name cannot break a log line. */
+    static QString printable(const QString &text);
 
 private:
     using FolderId = FolderNodes::Id;
@@ -92,8 +94,6 @@ private:
     int deleteManagementFiles(const QString &path, QString &flags, QString &marker,
                               const QStringList *seenFiles);
     void reportFailure(const QString &text);
-    /** The text with every control character replaced by "?", so that a name cannot break a log line. */
-    static QString printable(const QString &text);
     /** Runs the closing steps of a sweep: log, vanished folder, summary, idle state. */
     void finishSweep(const QDateTime &startTime);
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
 #include <langinfo.h>
 #include <unistd.h>
 
@@ -15,6 +16,10 @@ namespace Vacuola::Console {
 namespace {
 
 volatile std::sig_atomic_t g_stopSignal = 0;
+
+// The first error of each stream; a stream that failed once is written no more.
+int g_outError = 0;
+int g_errError = 0;
 
 void noteStopSignal(int signal)
 {
@@ -62,11 +67,15 @@ QByteArray convert(const QByteArray &utf8, const char *charset)
     return result;
 }
 
-void writeLine(std::FILE *stream, const QString &line)
+void writeLine(std::FILE *stream, int &streamError, const QString &line)
 {
+    if (streamError != 0)
+        return;
     const QByteArray bytes = encode(line + QLatin1Char('\n'));
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) != size_t(bytes.size()) ||
+        std::fflush(stream) != 0)
+        streamError = errno != 0 ? errno : EIO;
 }
 
 } // namespace
@@ -83,14 +92,47 @@ QByteArray encode(const QString &text)
     return convert(utf8, charset);
 }
 
+void guardOutput()
+{
+    ::signal(SIGPIPE, SIG_IGN);
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // open() takes the lowest free number: this one.
+        if (::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) != fd)
+            continue;
+        if (fd == STDOUT_FILENO)
+            g_outError = EBADF;
+        else if (fd == STDERR_FILENO)
+            g_errError = EBADF;
+    }
+}
+
 void writeOut(const QString &line)
 {
-    writeLine(stdout, line);
+    writeLine(stdout, g_outError, line);
 }
 
 void writeError(const QString &line)
 {
-    writeLine(stderr, line);
+    writeLine(stderr, g_errError, line);
+}
+
+void finishOutput()
+{
+    errno = 0;
+    if (std::fclose(stdout) != 0 && g_outError == 0)
+        g_outError = errno != 0 ? errno : EIO;
+}
+
+int outputError()
+{
+    return g_outError;
+}
+
+bool outputFailed()
+{
+    return g_outError != 0 || g_errError != 0;
 }
 
 void catchStopSignals()

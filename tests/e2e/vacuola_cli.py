@@ -35,15 +35,15 @@ class Cli:
             env.pop(name, None)
         return env
 
-    def run(self, *arguments):
+    def run(self, *arguments, stdout=subprocess.PIPE):
         """(exit status, stdout lines, stderr text)."""
         done = subprocess.run([self.executable, *arguments], cwd=self.folder, env=self.environment(),
-                              capture_output=True, timeout=60)
-        return done.returncode, done.stdout.decode().splitlines(), done.stderr.decode()
+                              stdout=stdout, stderr=subprocess.PIPE, timeout=60)
+        return done.returncode, (done.stdout or b"").decode().splitlines(), done.stderr.decode()
 
-    def start(self, *arguments):
+    def start(self, *arguments, stderr=subprocess.DEVNULL):
         return subprocess.Popen([self.executable, *arguments], cwd=self.folder, env=self.environment(),
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+                                stdout=subprocess.PIPE, stderr=stderr)
 
     def log_text(self):
         path = os.path.join(self.folder, xs.day_log_name())
@@ -125,6 +125,20 @@ def scenario_statuses(args, work):
     expect(rc == 1 and out[-1] == "検索終了 1件削除しました" and err.startswith("I/O error"),
            "unwritable log: %d %r %r" % (rc, out, err))
 
+    # A full standard output fails the run; a name's control characters print as "?".
+    os.rmdir(os.path.join(cli.folder, xs.day_log_name()))
+    os.makedirs(os.path.join(root, "e\nf\x1b[2J/g"))
+    os.chmod(os.path.join(root, "e\nf\x1b[2J"), 0o555)
+    with open("/dev/full", "wb") as full:
+        rc, _, err = cli.run("--sweep", "-n", root, stdout=full)
+        expect_equal((rc, err), (1, "標準出力に書き込めません: (28)No space left on device\n"), "dry run >/dev/full")
+        rc, _, err = cli.run("--sweep", root, stdout=full)
+    expect_equal((rc, err.splitlines()), (1, ["読取専用属性の付いたフォルダを残しました %s/e?f?[2J" % root,
+                                              "標準出力に書き込めません: (28)No space left on device"]),
+                 "sweep >/dev/full")
+    expect(cli.log_text().count(root + "/e\nf\x1b[2J/g") == 0 and "%s/e?f?[2J/g\r\n" % root in cli.log_text(),
+           "log of the sweep >/dev/full")
+
 
 def wait_blocked_on_output(proc, timeout=30):
     """Waits until the program is stuck writing into its full stdout pipe."""
@@ -158,6 +172,19 @@ def scenario_stop(args, work):
         left = len(os.listdir(root))
         expect(0 < left < FOLDERS and left == FOLDERS - (len(out) - 1), "%d folders left after %s" % (left, name))
         expect("終了状態 = 中止" in cli.log_text(), "log block of the stopped sweep")
+
+    # An output closed after the first line: the sweep goes on, logs every removal, and fails.
+    cli = Cli(args.program, os.path.join(work, "pipe"), xs.ini_lines({"LOG保存設定": "3"}))
+    root = os.path.join(work, "pipe", "root")
+    for i in range(FOLDERS):
+        os.makedirs(os.path.join(root, "folder%05d" % i))
+    proc = cli.start("--sweep", root, stderr=subprocess.PIPE)
+    proc.stdout.readline()
+    proc.stdout.close()
+    err = proc.stderr.read().decode()
+    expect_equal((proc.wait(timeout=30), err), (1, "標準出力に書き込めません: (32)Broken pipe\n"), "closed pipe")
+    expect(not os.path.exists(root) and "削除件数 = %d\r\n" % (FOLDERS + 1) in cli.log_text(),
+           "log after the closed pipe")
 
 
 SCENARIOS = {"statuses": scenario_statuses, "stop": scenario_stop}

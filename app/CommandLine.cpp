@@ -79,7 +79,7 @@ QString CommandLine::usage()
                           "  -V, --version  バージョンを表示します\n"
                           "\n"
                           "終了状態: 0 エラーなし、1 削除できなかったフォルダがある、2 指定の誤り、\n"
-                          "          130/143 SIGINT/SIGTERM で中止した");
+                          "          129/130/143 SIGHUP/SIGINT/SIGTERM で中止した");
 }
 
 } // namespace Vacuola

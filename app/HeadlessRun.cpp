@@ -38,11 +38,16 @@ public:
 
     void processMessages() override
     {
-        if (const int signal = Console::takeStopSignal()) {
+        if (takeStopSignal() && onStop)
+            onStop();
+    }
+    /** Whether a stop signal came since the last look; the last one is the run's exit status. */
+    bool takeStopSignal()
+    {
+        const int signal = Console::takeStopSignal();
+        if (signal != 0)
             m_stopSignal = signal;
-            if (onStop)
-                onStop();
-        }
+        return signal != 0;
     }
     bool isMarked(OptionMark mark) const override
     {
@@ -166,7 +171,10 @@ int sweep(const CommandLine &command)
         return ExitUsage;
     }
 
-    Console::catchStopSignals();
+    // A signal that came before the start ends the run before anything is touched.
+    window.takeStopSignal();
+    if (window.stopSignal() != 0)
+        return exitStatus(window, 0);
     const auto print = [](const QString &line) {
         Console::writeOut(line);
     };

@@ -9,7 +9,8 @@ struct CommandLine;
  * a display: the usage, the version, a sweep or a dry run. Needs a
  * QCoreApplication. Returns the exit status: 0 when nothing failed, 1 when a
  * folder (or the log) failed, 2 for a usage error or a FOLDER that is not a
- * folder, 128 + the signal's number for a sweep stopped by SIGINT or SIGTERM.
+ * folder, 128 + the signal's number for a sweep stopped by SIGHUP, SIGINT or
+ * SIGTERM. Stop signals are caught by the caller, before the run.
  */
 int runHeadless(const CommandLine &command);
 

@@ -26,8 +26,11 @@ int main(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     const Vacuola::CommandLine command = Vacuola::CommandLine::parse(arguments);
     if (command.mode != Vacuola::CommandLine::Mode::Window) {
-        // Output that goes away never ends a run before its log is written.
+        // Output that goes away never ends a run before its log is written,
+        // and a stop signal is caught before any folder can be touched.
         Vacuola::Console::guardOutput();
+        if (command.mode == Vacuola::CommandLine::Mode::Sweep)
+            Vacuola::Console::catchStopSignals();
         // No window and no display: a core application only.
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("Vacuola"));

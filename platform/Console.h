@@ -33,7 +33,10 @@ int outputError();
 /** Whether a write on either stream failed. */
 bool outputFailed();
 
-/** From now on SIGINT and SIGTERM only note that they came (the second one of a kind ends the program). */
+/**
+ * From now on SIGHUP, SIGINT and SIGTERM only note that they came (the second
+ * one of a kind ends the program): a closed terminal stops a run as Ctrl-C does.
+ */
 void catchStopSignals();
 /** The stop signal noted since the last call, or 0; each signal is reported once. */
 int takeStopSignal();

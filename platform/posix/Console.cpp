@@ -144,6 +144,7 @@ void catchStopSignals()
     // program as usual, should the sweep ever fail to notice the first.
     action.sa_flags = SA_RESETHAND | SA_RESTART;
     sigemptyset(&action.sa_mask);
+    ::sigaction(SIGHUP, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
 }

@@ -156,7 +156,7 @@ FOLDERS = 3000
 
 
 def scenario_stop(args, work):
-    for number, name in ((signal.SIGINT, "int"), (signal.SIGTERM, "term")):
+    for number, name in ((signal.SIGINT, "int"), (signal.SIGTERM, "term"), (signal.SIGHUP, "hup")):
         cli = Cli(args.program, os.path.join(work, name), xs.ini_lines({"LOG保存設定": "3"}))
         root = os.path.join(work, name, "root")
         for i in range(FOLDERS):

@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProgramLocations.h"
 #include "platform/TextEditor.h"
+#include "registers/ExclusionRegister.h"
 #include "registers/ManagementFileRegister.h"
 #include "registers/MemoryLists.h"
 #include "registers/SearchFolderRegister.h"
@@ -153,6 +154,7 @@ int sweep(const CommandLine &command)
     SearchFolderRegister folders(folderList, window, fileSystem);
     ManagementFileRegister nameRegister(names, window);
     SettingsFile settings(files.settingsFile, fileSystem);
+    ExclusionRegister exclusions(SystemFolderSources::ofThisUser());
     // The file is only read: never rewritten, and never deleted by the old-layout rule.
     folders.resetToPlaceholder();
     const SettingsFile::Loaded loaded = settings.load(folders, nameRegister, window, NoPlacement());
@@ -179,7 +181,7 @@ int sweep(const CommandLine &command)
         Console::writeOut(line);
     };
     if (command.dryRun) {
-        DryRun dryRun(window, names, fileSystem, systemClock(), systemTextEditor());
+        DryRun dryRun(window, names, fileSystem, systemClock(), systemTextEditor(), exclusions);
         dryRun.setLineObserver(print);
         window.onStop = [&dryRun] {
             dryRun.stop();
@@ -189,8 +191,8 @@ int sweep(const CommandLine &command)
         return exitStatus(window, dryRun.errorCount());
     }
 
-    SweepEngine engine(
-        SweepContext{window, folders, names, fileSystem, systemClock(), systemTextEditor(), files.logFolder});
+    SweepEngine engine(SweepContext{window, folders, names, fileSystem, systemClock(), systemTextEditor(),
+                                    files.logFolder, exclusions});
     settings.applyLogOption(
         loaded, window, [&engine](const QDateTime &cutOff) { engine.PurgeOldLogs(cutOff); },
         systemClock().now());

@@ -14,6 +14,7 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/TextEditor.h"
+#include "registers/ExclusionRegister.h"
 #include "registers/ManagementFileRegister.h"
 #include "registers/MemoryLists.h"
 #include "registers/SearchFolderRegister.h"
@@ -106,12 +107,14 @@ int main(int argc, char *argv[])
     for (const QString &name : std::as_const(names))
         managementFiles.AddIgnoreFile(name.toLower());
 
+    const ExclusionRegister exclusions(SystemFolderSources::ofThisUser());
     searchFolders.resetToPlaceholder();
     searchFolders.appendStored(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
     searchList.select(1);
 
     SweepEngine engine(SweepContext{window, searchFolders, fileList, systemFileSystem(), systemClock(),
-                                    systemTextEditor(), logFolder.isEmpty() ? QDir::tempPath() : logFolder});
+                                    systemTextEditor(), logFolder.isEmpty() ? QDir::tempPath() : logFolder,
+                                    exclusions});
     QElapsedTimer timer;
     timer.start();
     engine.VacuolaExecute();

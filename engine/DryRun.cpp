@@ -7,12 +7,12 @@
 namespace Vacuola {
 
 DryRun::DryRun(WindowServices &window, ManagementFileList &managementFiles, FileSystem &fileSystem,
-               Clock &clock, TextEditor &textEditor)
+               Clock &clock, TextEditor &textEditor, const ExclusionRegister &exclusions)
     : m_window(window), m_fileSystem(fileSystem), m_folders(m_folderList, *this, m_fileSystem)
 {
     // The program folder is never used: no log is written and nothing purged.
-    m_engine = std::make_unique<SweepEngine>(
-        SweepContext{*this, m_folders, managementFiles, m_fileSystem, clock, textEditor, QString()});
+    m_engine = std::make_unique<SweepEngine>(SweepContext{*this, m_folders, managementFiles, m_fileSystem,
+                                                          clock, textEditor, QString(), exclusions});
     m_engine->setFolderLineObserver([this](const QString &line) {
         m_lines.append(line);
         if (m_observer)

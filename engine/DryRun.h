@@ -15,6 +15,7 @@
 namespace Vacuola {
 
 class Clock;
+class ExclusionRegister;
 class ManagementFileList;
 class SweepEngine;
 class TextEditor;
@@ -36,7 +37,7 @@ class DryRun final : private NoWindow
 
 public:
     DryRun(WindowServices &window, ManagementFileList &managementFiles, FileSystem &fileSystem, Clock &clock,
-           TextEditor &textEditor);
+           TextEditor &textEditor, const ExclusionRegister &exclusions);
     ~DryRun() override;
 
     /** Runs the whole dry run of the folder and returns when it has ended or was stopped. */

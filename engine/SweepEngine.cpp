@@ -125,6 +125,7 @@ void SweepEngine::VacuolaExecute()
     std::vector<FolderId> PendingList;
 
     m_tree = m_context.fileSystem.openTree(m_sweptPath);
+    m_protected.prepare(m_context.exclusions, m_context.fileSystem, m_sweptPath);
 
     while (!ScanList.empty()) {
         if (!Running)
@@ -199,19 +200,25 @@ bool SweepEngine::ScanFolder(int n)
     struct Scan
     {
         FolderId folder;
+        const QString *dir;
         bool found;
-    } scan{folder, false};
+    } scan{folder, &dir, folder == m_nodes.root() && m_protected.containsRoot()};
+    // A protected folder is content: never entered, never removed, and it keeps its parent.
+    // The swept folder itself, when protected, is kept the same way while its subfolders are swept.
     m_lastListing.valid = false;
     m_lastListing.files.clear();
-    m_lastListing.status.wanted = true;
+    m_lastListing.status.wanted = !scan.found;
     const int error = m_tree->listFolder(
         dir,
         [this, &scan](const FolderEntry &entry) {
             if (entry.kind == EntryKind::Folder) {
-                if (!isDotEntry(entry.name)) {
+                if (isDotEntry(entry.name))
+                    return true;
+                if (m_protected.contains(*scan.dir, entry.name))
+                    scan.found = true;
+                else
                     ScanList.push_back(m_nodes.add(scan.folder, entry.name));
-                    m_lastListing.status.wanted = false; // not removed now
-                }
+                m_lastListing.status.wanted = false; // not removed now
             } else if (!scan.found) {
                 if (entry.kind == EntryKind::File)
                     m_lastListing.files.append(entry.name);

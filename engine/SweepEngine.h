@@ -2,6 +2,7 @@
 
 #include "engine/FolderNodes.h"
 #include "engine/LogLines.h"
+#include "engine/ProtectedFolders.h"
 #include "platform/FileSystem.h"
 
 #include <QDateTime>
@@ -16,6 +17,7 @@
 namespace Vacuola {
 
 class Clock;
+class ExclusionRegister;
 class FileSystem;
 class ManagementFileList;
 class SearchFolderRegister;
@@ -25,7 +27,8 @@ struct FolderEntry;
 class WindowServices;
 
 // What a sweep works with: the window, the two registers, the file system, the
-// clock, the editor for the log and the folder of the logs (ProgramLocations).
+// clock, the editor for the log, the folder of the logs (ProgramLocations) and
+// the folders kept as content.
 struct SweepContext
 {
     WindowServices &window;
@@ -35,6 +38,7 @@ struct SweepContext
     Clock &clock;
     TextEditor &textEditor;
     QString logFolder; // no trailing slash
+    const ExclusionRegister &exclusions;
 };
 
 /**
@@ -121,6 +125,7 @@ private:
     };
     Listing m_lastListing;
     std::unique_ptr<SweepTree> m_tree;
+    ProtectedFolders m_protected;
     std::function<void(const QString &line)> m_folderLineObserver;
 };
 

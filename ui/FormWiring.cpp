@@ -1,6 +1,7 @@
 #include "ui/FormWiring.h"
 
 #include "engine/SweepEngine.h"
+#include "registers/ExclusionRegister.h"
 #include "registers/ManagementFileRegister.h"
 #include "registers/SearchFolderRegister.h"
 #include "registers/SettingsFile.h"
@@ -17,6 +18,7 @@ FormWiring::FormWiring(const TForm1Services &services, QWidget &window, WindowSe
       m_searchRegister(
           std::make_unique<SearchFolderRegister>(*m_searchList, windowServices, *services.fileSystem)),
       m_ignoreRegister(std::make_unique<ManagementFileRegister>(*m_ignoreEntries, windowServices)),
+      m_exclusions(std::make_unique<ExclusionRegister>(services.systemFolders)),
       m_settings(std::make_unique<SettingsFile>(services.settingsFile, *services.fileSystem)),
       m_placement(std::make_unique<FormPlacement>(window))
 {}
@@ -48,6 +50,11 @@ ManagementFileRegister &FormWiring::ignoreRegister() const
     return *m_ignoreRegister;
 }
 
+ExclusionRegister &FormWiring::exclusions() const
+{
+    return *m_exclusions;
+}
+
 SettingsFile &FormWiring::settings() const
 {
     return *m_settings;
@@ -62,7 +69,7 @@ void FormWiring::createSweep()
 {
     m_sweep = std::make_unique<SweepEngine>(
         SweepContext{m_windowServices, *m_searchRegister, *m_ignoreEntries, *m_services.fileSystem,
-                     *m_services.clock, *m_services.textEditor, m_services.logFolder});
+                     *m_services.clock, *m_services.textEditor, m_services.logFolder, *m_exclusions});
 }
 
 SweepEngine *FormWiring::sweep() const

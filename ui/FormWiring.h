@@ -13,6 +13,7 @@ class QWidget;
 namespace Vacuola {
 
 class CheckListManagementFileList;
+class ExclusionRegister;
 class ComboSearchFolderList;
 class FormPlacement;
 class ManagementFileRegister;
@@ -50,6 +51,7 @@ public:
     CheckListManagementFileList &ignoreEntries() const;
     SearchFolderRegister &searchRegister() const;
     ManagementFileRegister &ignoreRegister() const;
+    ExclusionRegister &exclusions() const;
     SettingsFile &settings() const;
     FormPlacement &placement() const;
 
@@ -66,6 +68,7 @@ private:
     std::unique_ptr<CheckListManagementFileList> m_ignoreEntries;
     std::unique_ptr<SearchFolderRegister> m_searchRegister;
     std::unique_ptr<ManagementFileRegister> m_ignoreRegister;
+    std::unique_ptr<ExclusionRegister> m_exclusions;
     std::unique_ptr<SettingsFile> m_settings;
     std::unique_ptr<FormPlacement> m_placement;
     std::unique_ptr<SweepEngine> m_sweep;

@@ -3,6 +3,7 @@
 
 #include "engine/DryRun.h"
 #include "platform/FileSystem.h"
+#include "registers/ExclusionRegister.h"
 #include "registers/SearchFolderRegister.h"
 #include "ui/ControlLists.h"
 #include "ui/Dialogs.h"
@@ -35,7 +36,7 @@ void TForm1::PreviewClick()
     }
 
     m_preview = std::make_unique<DryRun>(*this, m_wiring->ignoreEntries(), *m_services.fileSystem,
-                                         *m_services.clock, *m_services.textEditor);
+                                         *m_services.clock, *m_services.textEditor, m_wiring->exclusions());
     updatePreview();
     m_preview->run(folder);
     const QString summary = m_preview->summary();

@@ -56,6 +56,10 @@ TForm1Services TForm1Services::completed() const
         services.helpFile = services.programFolder + QStringLiteral("/vacuola.hlp");
     if (services.logFolder.isEmpty())
         services.logFolder = services.programFolder;
+    const SystemFolderSources &folders = services.systemFolders;
+    if (folders.home.isEmpty() && folders.dataHome.isEmpty() && folders.configHome.isEmpty() &&
+        folders.fstab.isEmpty())
+        services.systemFolders = SystemFolderSources::ofThisUser();
     return services;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SystemFolders.h"
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -29,6 +31,8 @@ struct TForm1Services
     QString settingsFile;
     QString helpFile;
     QString logFolder;
+    /** Where the folders other programs rely on are read from; all empty: this user's. */
+    SystemFolderSources systemFolders;
     /** The command line without the program's own name. */
     QStringList arguments;
 

@@ -1,15 +1,14 @@
 #include "platform/ProgramLocations.h"
 
+#include "platform/posix/UserFolders.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <vector>
 
 namespace Vacuola {
 
@@ -25,37 +24,6 @@ bool isRegularFile(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// An environment variable that names an absolute folder; a relative one is ignored.
-QString absoluteFolder(const char *variable)
-{
-    const QString value = qEnvironmentVariable(variable);
-    return value.startsWith(u'/') ? QDir::cleanPath(value) : QString();
-}
-
-QString homeFolder()
-{
-    QString home = absoluteFolder("HOME");
-    if (!home.isEmpty())
-        return home;
-    // A job started without HOME (some schedulers): the account's own home.
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? size_t(size) : 16384);
-    struct passwd entry;
-    struct passwd *found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
-        found->pw_dir != nullptr)
-        home = QDir::cleanPath(QFile::decodeName(found->pw_dir));
-    return home == u'/' ? QString() : home;
-}
-
-QString xdgFolder(const char *variable, const char *fallbackBelowHome)
-{
-    const QString set = absoluteFolder(variable);
-    if (!set.isEmpty())
-        return set == u'/' ? QString() : set;
-    return homeFolder() + QLatin1String(fallbackBelowHome);
-}
-
 } // namespace
 
 ProgramLocations ProgramLocations::forExecutable(const QString &executableFilePath)
@@ -67,8 +35,8 @@ ProgramLocations ProgramLocations::forExecutable(const QString &executableFilePa
     locations.installed = isRegularFile(folder + QLatin1String(InstalledMarker));
     if (locations.installed) {
         locations.settingsFile =
-            xdgFolder("XDG_CONFIG_HOME", "/.config") + QStringLiteral("/vacuola/vacuola.ini");
-        locations.logFolder = xdgFolder("XDG_STATE_HOME", "/.local/state") + QStringLiteral("/vacuola");
+            userXdgFolder("XDG_CONFIG_HOME", "/.config") + QStringLiteral("/vacuola/vacuola.ini");
+        locations.logFolder = userXdgFolder("XDG_STATE_HOME", "/.local/state") + QStringLiteral("/vacuola");
         locations.helpFile =
             QDir::cleanPath(folder + QLatin1String(InstalledShare)) + QStringLiteral("/vacuola.hlp");
     } else {

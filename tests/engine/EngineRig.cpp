@@ -9,7 +9,10 @@ namespace Vacuola::Test {
 
 EngineRig::EngineRig(FileSystem &real)
     : fs(real), searchFolders(searchList, window, fs),
-      engine(SweepContext{window, searchFolders, files, fs, clock, editor, program.absolute()})
+      exclusions(SystemFolderSources{
+          area.absolute(QStringLiteral("root")), area.absolute(QStringLiteral("root/.local/share")),
+          area.absolute(QStringLiteral("root/.config")), area.absolute(QStringLiteral("fstab"))}),
+      engine(SweepContext{window, searchFolders, files, fs, clock, editor, program.absolute(), exclusions})
 {
     area.createDir(QStringLiteral("root"));
     searchFolders.resetToPlaceholder();

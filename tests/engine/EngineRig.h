@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/SweepEngine.h"
+#include "registers/ExclusionRegister.h"
 #include "registers/SearchFolderRegister.h"
 #include "tests/support/FakeWindow.h"
 #include "tests/support/FaultyFileSystem.h"
@@ -35,6 +36,8 @@ public:
     SearchFolderRegister searchFolders;
     MockClock clock;
     FakeTextEditor editor;
+    /** Reads a scratch home (area + "/home") and fstab (area + "/fstab"), both missing at first. */
+    ExclusionRegister exclusions;
     SweepEngine engine;
 
     /** The swept folder: area + "/root", created empty by the constructor. */

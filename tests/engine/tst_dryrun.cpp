@@ -113,7 +113,7 @@ void TestDryRun::matchesSweep()
     const QStringList treeBefore = rig.rootTree();
     const QStringList timesBefore = times(rig, entries);
 
-    DryRun dryRun(rig.window, rig.files, systemFileSystem(), rig.clock, rig.editor);
+    DryRun dryRun(rig.window, rig.files, systemFileSystem(), rig.clock, rig.editor, rig.exclusions);
     QStringList heard;
     dryRun.setLineObserver([&heard](const QString &line) { heard << line; });
     dryRun.run(rig.root());

@@ -1,0 +1,130 @@
+#include "engine/ProtectedFolders.h"
+
+#include "platform/FileSystem.h"
+#include "platform/SystemFolders.h"
+#include "registers/ExclusionRegister.h"
+
+namespace Vacuola {
+
+namespace {
+
+bool sameChar(QChar a, QChar b, bool ignoreCase)
+{
+    return a == b || (ignoreCase && a.toCaseFolded() == b.toCaseFolded());
+}
+
+QString lastComponent(const QString &path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+} // namespace
+
+ProtectedFolders::ProtectedFolders() = default;
+
+ProtectedFolders::~ProtectedFolders() = default;
+
+bool ProtectedFolders::wildcardMatch(QStringView pattern, QStringView name, bool ignoreCase)
+{
+    // Greedy with one step back to the last "*": linear for the short patterns met here.
+    qsizetype p = 0;
+    qsizetype n = 0;
+    qsizetype star = -1;
+    qsizetype resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == u'*') {
+            star = p++;
+            resume = n;
+        } else if (p < pattern.size() && (pattern[p] == u'?' || sameChar(pattern[p], name[n], ignoreCase))) {
+            ++p;
+            ++n;
+        } else if (star >= 0) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
+void ProtectedFolders::prepare(const ExclusionRegister &exclusions, FileSystem &fileSystem,
+                               const QString &root)
+{
+    m_fileSystem = &fileSystem;
+    // Folders on other file systems are never entered, so the root's case rule holds for every name met.
+    m_ignoreCase = fileSystem.folderIdentity(root).ignoresCase;
+    m_names.clear();
+    m_wildcards.clear();
+    m_paths.clear();
+    m_lastNames.clear();
+    m_identities.clear();
+
+    QStringList paths = systemProtectedFolders(exclusions.systemSources(), fileSystem);
+    for (const QString &pattern : exclusions.patterns()) {
+        if (pattern.startsWith(u'/'))
+            paths.append(ExclusionRegister::normalized(pattern));
+        else if (pattern.contains(u'/') || pattern.isEmpty())
+            continue;
+        else if (pattern.contains(u'*') || pattern.contains(u'?'))
+            m_wildcards.append(pattern);
+        else
+            m_names.insert(key(pattern));
+    }
+    for (const QString &path : std::as_const(paths)) {
+        m_paths.insert(path);
+        m_lastNames.insert(key(lastComponent(path)));
+        // The same folder reached by another path (a home below a linked folder) is still found.
+        const FolderIdentity identity = fileSystem.folderIdentity(path);
+        if (identity.exists)
+            m_identities.insert({identity.device, identity.inode});
+    }
+    const QString rootName = lastComponent(root);
+    m_root = matchesName(rootName) || (isProtectedName(rootName) && isProtectedPath(root));
+}
+
+bool ProtectedFolders::contains(const QString &parent, const QString &name) const
+{
+    // The path is built only for a folder named like a protected one.
+    return matchesName(name) || (isProtectedName(name) && isProtectedPath(parent + u'/' + name));
+}
+
+bool ProtectedFolders::containsRoot() const
+{
+    return m_root;
+}
+
+QString ProtectedFolders::key(const QString &name) const
+{
+    return m_ignoreCase ? name.toCaseFolded() : name;
+}
+
+bool ProtectedFolders::matchesName(const QString &name) const
+{
+    if (!m_names.isEmpty() && m_names.contains(key(name)))
+        return true;
+    for (const QString &pattern : m_wildcards) {
+        if (wildcardMatch(pattern, name, m_ignoreCase))
+            return true;
+    }
+    return false;
+}
+
+bool ProtectedFolders::isProtectedName(const QString &name) const
+{
+    return !m_lastNames.isEmpty() && m_lastNames.contains(key(name));
+}
+
+bool ProtectedFolders::isProtectedPath(const QString &path) const
+{
+    if (m_paths.contains(path))
+        return true;
+    if (m_identities.isEmpty())
+        return false;
+    const FolderIdentity identity = m_fileSystem->folderIdentity(path);
+    return identity.exists && m_identities.contains({identity.device, identity.inode});
+}
+
+} // namespace Vacuola

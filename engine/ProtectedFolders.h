@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <utility>
+
+namespace Vacuola {
+
+class ExclusionRegister;
+class FileSystem;
+
+/**
+ * What one sweep keeps as content: the folders the exclusion register protects,
+ * read once when the sweep starts. Looking up a folder costs a set lookup and
+ * the wildcard patterns; its identity on disk is read only for a folder named
+ * like one of the protected paths.
+ */
+class ProtectedFolders final
+{
+    Q_DISABLE_COPY_MOVE(ProtectedFolders)
+
+public:
+    ProtectedFolders();
+    ~ProtectedFolders();
+
+    /** Takes the patterns and the system's folders for a sweep of `root`. */
+    void prepare(const ExclusionRegister &exclusions, FileSystem &fileSystem, const QString &root);
+    /** True when the folder `name` in the folder `parent` is protected. */
+    bool contains(const QString &parent, const QString &name) const;
+    /** True when the swept folder itself is protected. */
+    bool containsRoot() const;
+
+    /** `*` any run of characters, `?` one; letters compared without case when `ignoreCase`. */
+    static bool wildcardMatch(QStringView pattern, QStringView name, bool ignoreCase);
+
+private:
+    QString key(const QString &name) const;
+    bool matchesName(const QString &name) const;
+    bool isProtectedName(const QString &name) const;
+    bool isProtectedPath(const QString &path) const;
+
+    FileSystem *m_fileSystem = nullptr;
+    bool m_ignoreCase = false;
+    bool m_root = false;
+    QSet<QString> m_names;                          // patterns without wildcards, as keys
+    QStringList m_wildcards;                        // patterns with them
+    QSet<QString> m_paths;                          // protected folders by path
+    QSet<QString> m_lastNames;                      // their last components, as keys
+    QSet<std::pair<quint64, quint64>> m_identities; // and by device and inode
+};
+
+} // namespace Vacuola

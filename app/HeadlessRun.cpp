@@ -157,7 +157,8 @@ int sweep(const CommandLine &command)
     ExclusionRegister exclusions(SystemFolderSources::ofThisUser());
     // The file is only read: never rewritten, and never deleted by the old-layout rule.
     folders.resetToPlaceholder();
-    const SettingsFile::Loaded loaded = settings.load(folders, nameRegister, window, NoPlacement());
+    const SettingsFile::Loaded loaded =
+        settings.load(folders, nameRegister, exclusions, window, NoPlacement());
 
     // Only the folder named here is swept; it is checked as registering it
     // would check it, and never stored.

@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
 #include "platform/ProfileFile.h"
+#include "registers/ExclusionRegister.h"
 #include "registers/ManagementFileRegister.h"
 #include "registers/SearchFolderRegister.h"
 
@@ -30,6 +31,14 @@ QString folderSection()
 QString nameSection()
 {
     return QStringLiteral("管理ファイル");
+}
+QString exclusionSection()
+{
+    return QStringLiteral("除外フォルダ");
+}
+QString exclusionCountKey()
+{
+    return QStringLiteral("除外フォルダ数");
 }
 QString versionKey()
 {
@@ -119,7 +128,8 @@ QString SettingsFile::path() const
 }
 
 SettingsFile::Loaded SettingsFile::load(SearchFolderRegister &folders, ManagementFileRegister &names,
-                                        OptionMarks &marks, const SettingsWindow &window) const
+                                        ExclusionRegister &exclusions, OptionMarks &marks,
+                                        const SettingsWindow &window) const
 {
     ProfileFile file;
     Loaded loaded;
@@ -138,6 +148,19 @@ SettingsFile::Loaded SettingsFile::load(SearchFolderRegister &folders, Managemen
     const int nameCount = countBound(file.readInteger(nameSection(), nameCountKey(), 0));
     for (int j = 1; j <= nameCount; ++j)
         names.loadStored(file.readString(nameSection(), numbered(nameSection(), j), QString()));
+
+    // Without a stored count the list is the defaults; a count of 0 is a list the user emptied.
+    const int exclusionCount = file.readInteger(exclusionSection(), exclusionCountKey(), -1);
+    if (exclusionCount >= 0) {
+        QStringList patterns;
+        for (int k = 1; k <= countBound(exclusionCount); ++k) {
+            const QString pattern = ExclusionRegister::normalized(
+                file.readString(exclusionSection(), numbered(exclusionSection(), k), QString()));
+            if (!pattern.isEmpty() && !patterns.contains(pattern))
+                patterns.append(pattern);
+        }
+        exclusions.setPatterns(patterns);
+    }
 
     loaded.logOption = file.readInteger(mainSection(), logKey(), 2);
     marks.setMarked(OptionMark::DisableReadOnly, file.readBool(mainSection(), readOnlyKey(), false));
@@ -246,7 +269,8 @@ bool SettingsFile::versionNotesDue(const Loaded &loaded) const
 }
 
 void SettingsFile::save(const SearchFolderRegister &folders, const ManagementFileRegister &names,
-                        const OptionMarks &marks, const Placement &placement) const
+                        const ExclusionRegister &exclusions, const OptionMarks &marks,
+                        const Placement &placement) const
 {
     const auto failed = [this](int error) {
         return IoError(IoError::fromErrno(error).number(), QStringLiteral("%1 に書き込めません").arg(m_path));
@@ -282,6 +306,15 @@ void SettingsFile::save(const SearchFolderRegister &folders, const ManagementFil
     file.writeInteger(nameSection(), nameCountKey(), int(fileNames.size()));
     for (int j = 1; j <= fileNames.size(); ++j)
         file.writeString(nameSection(), numbered(nameSection(), j), fileNames.at(j - 1));
+
+    // The defaults are not written, so that the file of a user who never changed
+    // the list keeps its layout; once written, the list is kept up to date.
+    if (!exclusions.isDefault() || file.hasKey(exclusionSection(), exclusionCountKey())) {
+        const QStringList patterns = exclusions.patterns();
+        file.writeInteger(exclusionSection(), exclusionCountKey(), int(patterns.size()));
+        for (int k = 1; k <= patterns.size(); ++k)
+            file.writeString(exclusionSection(), numbered(exclusionSection(), k), patterns.at(k - 1));
+    }
 
     file.writeInteger(mainSection(), logKey(), logOption);
     file.writeBool(mainSection(), readOnlyKey(), marks.isMarked(OptionMark::DisableReadOnly));

@@ -9,6 +9,7 @@
 
 namespace Vacuola {
 
+class ExclusionRegister;
 class FileSystem;
 class ManagementFileRegister;
 class OptionMarks;
@@ -76,13 +77,14 @@ public:
     QString path() const;
 
     /**
-     * Reads the file into the two registers and the marks of DisableReadOnly and
-     * NonStop. Expects the search folder list to hold its placeholder only and
-     * the management file list to be empty. A missing or unreadable file gives
-     * the defaults; nothing is reported.
+     * Reads the file into the two registers, the exclusion list and the marks of
+     * DisableReadOnly and NonStop. Expects the search folder list to hold its
+     * placeholder only and the management file list to be empty. A missing or
+     * unreadable file gives the defaults; nothing is reported. A file without
+     * an exclusion list leaves the register's defaults.
      */
-    Loaded load(SearchFolderRegister &folders, ManagementFileRegister &names, OptionMarks &marks,
-                const SettingsWindow &window) const;
+    Loaded load(SearchFolderRegister &folders, ManagementFileRegister &names, ExclusionRegister &exclusions,
+                OptionMarks &marks, const SettingsWindow &window) const;
 
     /** Sets the minimum size from the logical dpi and places the window within the screen. */
     void placeWindow(const Loaded &loaded, SettingsWindow &window) const;
@@ -103,12 +105,14 @@ public:
     bool versionNotesDue(const Loaded &loaded) const;
 
     /**
-     * Writes the folders, names, options and placement. The file is replaced
+     * Writes the folders, names, options and placement, and the exclusion list
+     * when it is not the defaults or the file holds one already. The file is replaced
      * whole and atomically, so on failure the previous file stays as it was.
      * Throws IoError(number, "<path> に書き込めません") when it cannot be written.
      */
     void save(const SearchFolderRegister &folders, const ManagementFileRegister &names,
-              const OptionMarks &marks, const Placement &placement) const;
+              const ExclusionRegister &exclusions, const OptionMarks &marks,
+              const Placement &placement) const;
 
     // Pure parts, exposed for tests.
     /** round(dpi × 2.23) and round(dpi × 1.8), halves to even: 214 × 173 at 96 dpi. */

@@ -243,8 +243,8 @@ void TForm1::FormCreate()
     SettingsFile &settings = m_wiring->settings();
     // The placeholder must stand before the stored folders are appended.
     folders.resetToPlaceholder();
-    const SettingsFile::Loaded loaded =
-        settings.load(folders, m_wiring->ignoreRegister(), *this, m_wiring->placement());
+    const SettingsFile::Loaded loaded = settings.load(folders, m_wiring->ignoreRegister(),
+                                                      m_wiring->exclusions(), *this, m_wiring->placement());
     settings.placeWindow(loaded, m_wiring->placement());
     settings.applyLogOption(
         loaded, *this, [this](const QDateTime &cutOff) { engine().PurgeOldLogs(cutOff); },
@@ -281,7 +281,8 @@ void TForm1::FormDestroy()
     const QRect normal = m_closedPlacement.value_or(m_wiring->placement().normalPlacement());
     const Placement placement{normal.top(), normal.left(), normal.height(), normal.width()};
     try {
-        m_wiring->settings().save(m_wiring->searchRegister(), m_wiring->ignoreRegister(), *this, placement);
+        m_wiring->settings().save(m_wiring->searchRegister(), m_wiring->ignoreRegister(),
+                                  m_wiring->exclusions(), *this, placement);
     } catch (const IoError &error) {
         // The window is going away: the report has no parent.
         m_services.dialogs->errorReport(nullptr, error.text());

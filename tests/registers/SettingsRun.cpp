@@ -49,7 +49,7 @@ Run::Run(const QString &iniPath, FileSystem &fs)
 
 QList<QDateTime> Run::start()
 {
-    loaded = settings.load(folderReg, nameReg, window, screen);
+    loaded = settings.load(folderReg, nameReg, exclusions, window, screen);
     settings.placeWindow(loaded, screen);
     QList<QDateTime> purges;
     settings.applyLogOption(
@@ -60,7 +60,7 @@ QList<QDateTime> Run::start()
 
 void Run::save()
 {
-    settings.save(folderReg, nameReg, window, screen.current);
+    settings.save(folderReg, nameReg, exclusions, window, screen.current);
 }
 
 QStringList Run::checkedNames() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "registers/ExclusionRegister.h"
 #include "registers/ManagementFileRegister.h"
 #include "registers/SearchFolderRegister.h"
 #include "registers/SettingsFile.h"
@@ -52,6 +53,7 @@ struct Run
     MemorySettingsWindow screen;
     SearchFolderRegister folderReg;
     ManagementFileRegister nameReg;
+    ExclusionRegister exclusions{SystemFolderSources{}};
     SettingsFile settings;
     SettingsFile::Loaded loaded;
 };

@@ -99,6 +99,19 @@ void TestSettingsFile::firstStartThenSecondStart()
     // Nothing changed, so the second save writes the same bytes.
     second.save();
     QCOMPARE(readTestFile(ini), written);
+
+    // A changed exclusion list, and only that, adds its own section at the end.
+    second.exclusions.setPatterns({QStringLiteral(".git"), QStringLiteral("/srv/表 x")});
+    second.save();
+    const QByteArray changed =
+        written + Cp932::encode(QStringLiteral("[除外フォルダ]\r\n除外フォルダ数=2\r\n"
+                                               "除外フォルダ1=.git\r\n除外フォルダ2=/srv/表 x\r\n"));
+    QCOMPARE(readTestFile(ini), changed);
+    Run third(ini, fs);
+    third.start();
+    QCOMPARE(third.exclusions.patterns(), QStringList({QStringLiteral(".git"), QStringLiteral("/srv/表 x")}));
+    third.save();
+    QCOMPARE(readTestFile(ini), changed);
 }
 
 void TestSettingsFile::versionRules_data()

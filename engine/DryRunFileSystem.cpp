@@ -168,8 +168,21 @@ int DryRunFileSystem::deleteFile(const QString &path)
     return 0;
 }
 
-int DryRunFileSystem::appendToFile(const QString &, const QList<QByteArrayView> &)
+namespace {
+
+// An append that pretends to write.
+class NoAppend final : public FileAppend
 {
+public:
+    int write(const QList<QByteArrayView> &) override { return 0; }
+    int finish() override { return 0; }
+};
+
+} // namespace
+
+int DryRunFileSystem::openAppend(const QString &, std::unique_ptr<FileAppend> &append)
+{
+    append = std::make_unique<NoAppend>();
     return 0;
 }
 

@@ -2,6 +2,16 @@
 
 namespace Vacuola {
 
+int FileSystem::appendToFile(const QString &path, const QList<QByteArrayView> &pieces)
+{
+    std::unique_ptr<FileAppend> append;
+    if (const int error = openAppend(path, append))
+        return error;
+    if (const int error = append->write(pieces))
+        return error;
+    return append->finish();
+}
+
 int FileSystem::appendToFile(const QString &path, const QByteArray &bytes)
 {
     return appendToFile(path, QList<QByteArrayView>{QByteArrayView(bytes)});

@@ -89,6 +89,23 @@ public:
 };
 
 /**
+ * An append to one of the program's files under way. The file's advisory lock
+ * (flock) is held from the opening to the end, so that the blocks of two
+ * programs appending to one file never interleave; whatever fails leaves the
+ * file as it was when the append began (cut back to that length).
+ */
+class FileAppend
+{
+public:
+    /** An append that was not finished is cut back. */
+    virtual ~FileAppend() = default;
+    /** Appends the pieces, in order. After a failure the file is cut back and every later call fails. */
+    virtual int write(const QList<QByteArrayView> &pieces) = 0;
+    /** Makes what was written stand and lets go of the file. */
+    virtual int finish() = 0;
+};
+
+/**
  * The file system as the program sees it. One implementation per operating
  * system; tests wrap the real one to inject failures.
  */
@@ -122,11 +139,13 @@ public:
     // device; a folder fails with EISDIR, anything else that is not a regular file with EACCES.
 
     /**
-     * Appends the pieces, in order, at the end of the file, creating it when
-     * missing; never truncates. One call, one block: the file is opened once.
-     * Only a regular file reached without following a link as the last component.
+     * Opens a file to append to it at its end, creating it when missing, and
+     * waits for its lock. Only a regular file reached without following a link
+     * as the last component. The file only ever grows by whole appends.
      */
-    virtual int appendToFile(const QString &path, const QList<QByteArrayView> &pieces) = 0;
+    virtual int openAppend(const QString &path, std::unique_ptr<FileAppend> &append) = 0;
+    /** Appends the pieces as one block: all of them, or none when anything fails. */
+    int appendToFile(const QString &path, const QList<QByteArrayView> &pieces);
     /** Appends bytes as one block. */
     int appendToFile(const QString &path, const QByteArray &bytes);
     /** Reads a whole regular file (links followed) of at most 16 MiB; a larger one fails with EFBIG. */

@@ -33,8 +33,7 @@ public:
     std::unique_ptr<SweepTree> openTree(const QString &root) override;
     int listFiles(const QString &folder, const FileVisitor &visit) override;
     int deleteFile(const QString &path) override;
-    using FileSystem::appendToFile;
-    int appendToFile(const QString &path, const QList<QByteArrayView> &pieces) override;
+    int openAppend(const QString &path, std::unique_ptr<FileAppend> &append) override;
     int readFile(const QString &path, QByteArray &bytes) override;
     int readFileEnd(const QString &path, qsizetype limit, QByteArray &bytes, bool &cut) override;
     int replaceFile(const QString &path, const QByteArray &bytes) override;

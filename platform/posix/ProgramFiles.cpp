@@ -13,9 +13,12 @@
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -216,8 +219,64 @@ int readRegularFile(const QString &path, qsizetype limit, bool fromEnd, QByteArr
 
 } // namespace
 
-int PosixFileSystem::appendToFile(const QString &path, const QList<QByteArrayView> &pieces)
+namespace {
+
+// An append holding the file's lock; a failure cuts the file back to where it began.
+class PosixFileAppend final : public FileAppend
 {
+    Q_DISABLE_COPY_MOVE(PosixFileAppend)
+
+public:
+    PosixFileAppend(Fd &&fd, off_t start) : m_fd(std::move(fd)), m_start(start) {}
+    ~PosixFileAppend() override { cutBack(); }
+
+    int write(const QList<QByteArrayView> &pieces) override
+    {
+        if (m_error == 0 && !m_fd.valid())
+            m_error = EBADF;
+        if (m_error == 0)
+            m_error = writePieces(m_fd.get(), pieces);
+        if (m_error != 0)
+            cutBack();
+        return m_error;
+    }
+
+    int finish() override
+    {
+        if (m_error == 0 && !m_fd.valid())
+            m_error = EBADF;
+        if (m_error != 0)
+            return m_error;
+        // A late write error (a full disk behind a cache, a quota on a network
+        // file system) shows here, while the block can still be taken back.
+        if (::fdatasync(m_fd.get()) != 0 && errno != EINVAL && errno != EROFS) {
+            m_error = lastError();
+            cutBack();
+            return m_error;
+        }
+        return m_fd.close(); // lets go of the lock
+    }
+
+private:
+    void cutBack()
+    {
+        if (m_fd.valid()) {
+            while (::ftruncate(m_fd.get(), m_start) != 0 && errno == EINTR) {
+            }
+            m_fd.reset();
+        }
+    }
+
+    Fd m_fd;
+    off_t m_start;
+    int m_error = 0;
+};
+
+} // namespace
+
+int PosixFileSystem::openAppend(const QString &path, std::unique_ptr<FileAppend> &append)
+{
+    append.reset();
     QByteArray name;
     if (!pathBytes(path, name))
         return ENOENT;
@@ -234,9 +293,16 @@ int PosixFileSystem::appendToFile(const QString &path, const QList<QByteArrayVie
         return lastError();
     if (!S_ISREG(st.st_mode))
         return notARegularFile(st.st_mode);
-    if (const int error = writePieces(fd.get(), pieces))
-        return error;
-    return fd.close();
+    // Another program appending to the same file finishes its block first.
+    while (::flock(fd.get(), LOCK_EX) != 0) {
+        if (errno != EINTR)
+            return lastError();
+    }
+    // The length once the lock is held: where this append begins.
+    if (::fstat(fd.get(), &st) != 0)
+        return lastError();
+    append = std::make_unique<PosixFileAppend>(std::move(fd), st.st_size);
+    return 0;
 }
 
 int PosixFileSystem::readFile(const QString &path, QByteArray &bytes)

@@ -15,7 +15,7 @@ class TestFaultyFileSystem final : public QObject
 private slots:
     void rulesCountDownAndMatchPaths();
     void treeCallsAreWrappedAndRecorded();
-    void partialAppendLeavesThePrefix();
+    void partialAppendIsCutBack();
     void overridesOfPlatformAnswers();
 };
 
@@ -80,7 +80,7 @@ void TestFaultyFileSystem::treeCallsAreWrappedAndRecorded()
                           QStringLiteral("ListFolder ") + root}));
 }
 
-void TestFaultyFileSystem::partialAppendLeavesThePrefix()
+void TestFaultyFileSystem::partialAppendIsCutBack()
 {
     TestDir dir;
     const QString log = dir.createFile(QStringLiteral("day.log"), "old\r\n");
@@ -88,7 +88,7 @@ void TestFaultyFileSystem::partialAppendLeavesThePrefix()
     fs.failAppendAfter(3, ENOSPC);
     QCOMPARE(fs.appendToFile(log, "abcdef"), ENOSPC);
     QCOMPARE(fs.appendToFile(log, "XY"), 0);
-    QCOMPARE(readTestFile(log), QByteArray("old\r\nabcXY"));
+    QCOMPARE(readTestFile(log), QByteArray("old\r\nXY"));
 }
 
 void TestFaultyFileSystem::overridesOfPlatformAnswers()

@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <csignal>
 #include <functional>
+#include <thread>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,6 +64,7 @@ private slots:
     void saveThroughLinkKeepsTheLink();
     void staleTemporariesRemoved();
     void appendNeverTruncates();
+    void concurrentAppendsLandWhole();
     void replaceFileIsAtomic();
     void readFileMissing();
     void folderAndEntryExistence();
@@ -182,6 +185,36 @@ void TestProgramFiles::appendNeverTruncates()
     QCOMPARE(readTestFile(fresh), QByteArray("one"));
     QCOMPARE(fs.appendToFile(dir.absolute(QStringLiteral("no/such/folder.log")), "x"), ENOENT);
     QCOMPARE(fs.appendToFile(dir.absolute(), "x"), EISDIR);
+}
+
+void TestProgramFiles::concurrentAppendsLandWhole()
+{
+    TestDir dir;
+    const QString path = dir.createFile(QStringLiteral("day.log"));
+    FileSystem &fs = systemFileSystem();
+    std::unique_ptr<FileAppend> held;
+    QCOMPARE(fs.openAppend(path, held), 0);
+    const int probe = ::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC);
+    QCOMPARE(::flock(probe, LOCK_EX | LOCK_NB), -1); // held for the whole append
+    held.reset();
+    ::close(probe);
+    // Blocks of 5,000 lines, written in several calls each, by two writers at once.
+    int errors[2] = {0, 0};
+    const auto writer = [&](char letter) {
+        const QByteArray line = QByteArray(60, letter) + "\r\n";
+        const QList<QByteArrayView> block(5000, QByteArrayView(line));
+        for (int i = 0; i < 4; ++i)
+            errors[letter - 'a'] |= fs.appendToFile(path, block);
+    };
+    std::thread a(writer, 'a');
+    std::thread b(writer, 'b');
+    a.join();
+    b.join();
+    QCOMPARE(errors[0] | errors[1], 0);
+    const QByteArray bytes = readTestFile(path);
+    QCOMPARE(bytes.size(), 8 * 5000 * 62);
+    for (qsizetype at = 0; at < bytes.size(); at += 5000 * 62)
+        QCOMPARE(bytes.mid(at, 5000 * 62), (QByteArray(60, bytes.at(at)) + "\r\n").repeated(5000));
 }
 
 void TestProgramFiles::replaceFileIsAtomic()

@@ -1,5 +1,8 @@
 #include "tests/support/FaultyFileSystem.h"
 
+#include <memory>
+#include <utility>
+
 namespace Vacuola::Test {
 
 namespace {
@@ -50,6 +53,32 @@ public:
 private:
     FaultyFileSystem &m_owner;
     std::unique_ptr<SweepTree> m_real;
+};
+
+// An append to a disk that fills up: the first bytes reach the real file, then
+// the write fails, and the real append is left unfinished (to be cut back).
+class FillingAppend final : public FileAppend
+{
+public:
+    FillingAppend(std::unique_ptr<FileAppend> real, qsizetype room, int error)
+        : m_real(std::move(real)), m_room(room), m_error(error)
+    {}
+    int write(const QList<QByteArrayView> &pieces) override
+    {
+        QList<QByteArrayView> fitting;
+        for (const QByteArrayView piece : pieces) {
+            fitting.append(piece.first(qBound<qsizetype>(0, m_room, piece.size())));
+            m_room -= piece.size();
+        }
+        const int error = m_real->write(fitting);
+        return error != 0 ? error : (m_room < 0 ? m_error : 0);
+    }
+    int finish() override { return m_room < 0 ? m_error : m_real->finish(); }
+
+private:
+    std::unique_ptr<FileAppend> m_real;
+    qsizetype m_room;
+    int m_error;
 };
 
 FaultyTree::FaultyTree(FaultyFileSystem &owner, std::unique_ptr<SweepTree> real)
@@ -191,26 +220,22 @@ int FaultyFileSystem::deleteFile(const QString &path)
     return m_real.deleteFile(path);
 }
 
-int FaultyFileSystem::appendToFile(const QString &path, const QList<QByteArrayView> &pieces)
+int FaultyFileSystem::openAppend(const QString &path, std::unique_ptr<FileAppend> &append)
 {
+    append.reset();
     if (const int error = fault(FsOp::AppendToFile, path))
         return error;
-    if (m_appendLimit >= 0) {
-        qsizetype left = m_appendLimit;
-        const int error = m_appendError;
-        m_appendLimit = -1;
-        m_appendError = 0;
-        QList<QByteArrayView> partial;
-        for (const QByteArrayView piece : pieces) {
-            if (left == 0)
-                break;
-            partial.append(piece.first(qMin(left, piece.size())));
-            left -= partial.constLast().size();
-        }
-        const int written = m_real.appendToFile(path, partial);
-        return written != 0 ? written : error;
+    std::unique_ptr<FileAppend> real;
+    if (const int error = m_real.openAppend(path, real))
+        return error;
+    if (m_appendLimit < 0) {
+        append = std::move(real);
+        return 0;
     }
-    return m_real.appendToFile(path, pieces);
+    append = std::make_unique<FillingAppend>(std::move(real), m_appendLimit, m_appendError);
+    m_appendLimit = -1;
+    m_appendError = 0;
+    return 0;
 }
 
 int FaultyFileSystem::readFile(const QString &path, QByteArray &bytes)

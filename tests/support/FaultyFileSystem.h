@@ -26,7 +26,7 @@ enum class FsOp
 /**
  * Wraps a real file system and makes chosen calls fail with a chosen error
  * number, since tests run as root where permission bits make nothing fail.
- * A failed call does nothing on disk, except a partial append (failAppendAfter).
+ * A failed call does nothing on disk.
  */
 class FaultyFileSystem final : public FileSystem
 {
@@ -37,7 +37,10 @@ public:
     void fail(FsOp op, const QString &path, int error, int times = -1);
     /** Makes `op` on any path fail with `error`. */
     void failAll(FsOp op, int error, int times = -1);
-    /** The next append writes its first `bytes` bytes, then fails with `error` (a disk that fills up). */
+    /**
+     * The next append writes its first `bytes` bytes, then fails with `error`
+     * (a disk that fills up); the real file system then cuts the file back.
+     */
     void failAppendAfter(int bytes, int error);
     void clearFaults();
 
@@ -52,8 +55,7 @@ public:
     std::unique_ptr<SweepTree> openTree(const QString &root) override;
     int listFiles(const QString &folder, const FileVisitor &visit) override;
     int deleteFile(const QString &path) override;
-    using FileSystem::appendToFile;
-    int appendToFile(const QString &path, const QList<QByteArrayView> &pieces) override;
+    int openAppend(const QString &path, std::unique_ptr<FileAppend> &append) override;
     int readFile(const QString &path, QByteArray &bytes) override;
     int readFileEnd(const QString &path, qsizetype limit, QByteArray &bytes, bool &cut) override;
     int replaceFile(const QString &path, const QByteArray &bytes) override;

@@ -50,6 +50,13 @@ void SweepEngine::RemoveFolder(FolderId folder)
     } else {
         readError = m_tree->folderReadOnly(path, readOnly);
     }
+    // A folder that vanished, or was swapped for something that is not a
+    // folder, since its parent was listed has no mode to ask about: its removal
+    // is attempted, and fails with what stands there now.
+    if (readError == ENOENT || readError == ELOOP || readError == ENOTDIR) {
+        readError = 0;
+        readOnly = false;
+    }
     bool filesKnown = listed;
     // Attributes that cannot be read count as read-only, as every bit is set then.
     if (readError != 0 || readOnly) {

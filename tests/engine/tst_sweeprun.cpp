@@ -503,22 +503,26 @@ void SweepRunTest::folderSwappedForLinkLeavesOutsideAlone_data()
 {
     QTest::addColumn<bool>("walk");
     QTest::addColumn<QString>("swapped");
+    QTest::addColumn<bool>("asking");
     for (const bool walk : {false, true}) {
         const char *resolver = walk ? "component walk" : "openat2";
-        QTest::addRow("%s, the folder itself", resolver) << walk << QStringLiteral("a/b");
-        QTest::addRow("%s, its parent", resolver) << walk << QStringLiteral("a");
+        QTest::addRow("%s, the folder itself", resolver) << walk << QStringLiteral("a/b") << false;
+        QTest::addRow("%s, its parent", resolver) << walk << QStringLiteral("a") << false;
     }
+    // No read-only question for what is no folder: its removal fails.
+    QTest::addRow("openat2, the folder itself, question on") << false << QStringLiteral("a/b") << true;
 }
 
 void SweepRunTest::folderSwappedForLinkLeavesOutsideAlone()
 {
     QFETCH(bool, walk);
     QFETCH(QString, swapped);
+    QFETCH(bool, asking);
     PosixFileSystem real(walk ? PosixFileSystem::Resolver::Walk : PosixFileSystem::Resolver::Automatic);
     EngineRig rig(real);
     rig.checkNames({QStringLiteral("thumbs.db")});
     rig.window.setMarked(OptionMark::NonStop, true);
-    rig.window.setMarked(OptionMark::DisableReadOnly, true);
+    rig.window.setMarked(OptionMark::DisableReadOnly, !asking);
     rig.area.createDir(QStringLiteral("root/a/b"));
     rig.area.createFile(QStringLiteral("root/keep"));
     // The outside folder looks like what it replaces: the sweep would find b and its thumbs.db there.
@@ -545,6 +549,14 @@ void SweepRunTest::folderSwappedForLinkLeavesOutsideAlone()
     // b failed (it is no longer a folder of the tree); the link keeps its folder.
     QVERIFY(rig.engine.errCount() >= 1);
     QVERIFY(rig.area.exists(QStringLiteral("root/a")));
+    if (asking) {
+        QVERIFY(rig.window.questions.isEmpty());
+        QCOMPARE(
+            parseLogBlock(rig.engine.logList()).folders,
+            (QStringList{rig.at(QStringLiteral("a")) +
+                             QStringLiteral(" ◆ フォルダ削除エラー：(39)Directory not empty"),
+                         rig.at(swapped) + QStringLiteral(" ◆ フォルダ削除エラー：(20)Not a directory")}));
+    }
 }
 
 void SweepRunTest::unlistableFolderIsReportedAndCounted()

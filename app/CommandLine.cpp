@@ -1,56 +1,74 @@
 #include "app/CommandLine.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
 namespace Vacuola {
+
+namespace {
+
+const QString SweepOption = QStringLiteral("sweep");
+const QString SweepWithValue = QStringLiteral("--sweep=");
+
+// An option as the user wrote it: "-x" for a letter, "--name" for a word.
+QString written(const QString &name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+} // namespace
 
 CommandLine CommandLine::parse(const QStringList &arguments)
 {
-    CommandLine command;
-    bool sweep = false;
-    bool help = false;
-    bool version = false;
-    bool optionSeen = false;
-    bool optionsEnded = false;
-    QStringList folders;
-    for (const QString &argument : arguments) {
-        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
-            folders << argument;
-            continue;
-        }
-        if (argument == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (argument == QLatin1String("--sweep")) {
-            sweep = true;
-        } else if (argument == QLatin1String("--dry-run") || argument == QLatin1String("-n")) {
-            command.dryRun = true;
-        } else if (argument == QLatin1String("--yes") || argument == QLatin1String("-y")) {
-            command.yes = true;
-        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            help = true;
-        } else if (argument == QLatin1String("--version") || argument == QLatin1String("-V")) {
-            version = true;
-        } else if (argument.startsWith(QLatin1String("--"))) {
-            if (command.error.isEmpty())
-                command.error = QStringLiteral("不明なオプションです: ") + argument;
-        } else {
-            // A single dash before anything else is the toolkit's (-platform, -style, ...).
-            folders << argument;
-            continue;
-        }
-        optionSeen = true;
-    }
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    const QCommandLineOption sweep(SweepOption);
+    const QCommandLineOption dryRun(QStringList{QStringLiteral("n"), QStringLiteral("dry-run")});
+    const QCommandLineOption yes(QStringList{QStringLiteral("y"), QStringLiteral("yes")});
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("V"), QStringLiteral("version")});
+    parser.addOptions({sweep, dryRun, yes, help, version});
 
-    if (!optionSeen) {
-        // The window, exactly as without options.
-        command.mode = Mode::Window;
-        return command;
+    // "--sweep=FOLDER" is "--sweep FOLDER" with the folder first among the
+    // folders; the parser knows values only for options that always take one.
+    QStringList given{QStringLiteral("vacuola")};
+    QStringList folders;
+    QString valued; // the first "--option=value" other than the sweep's
+    bool optionsEnded = false;
+    for (const QString &argument : arguments) {
+        optionsEnded = optionsEnded || argument == QLatin1String("--");
+        if (!optionsEnded && argument.startsWith(SweepWithValue)) {
+            given << written(SweepOption);
+            folders << argument.mid(SweepWithValue.size());
+        } else {
+            if (!optionsEnded && valued.isEmpty() && argument.startsWith(QLatin1String("--")) &&
+                argument.contains(QLatin1Char('=')))
+                valued = argument.left(argument.indexOf(QLatin1Char('=')));
+            given << argument;
+        }
     }
-    if (help) {
+    const bool parsed = parser.parse(given);
+    folders << parser.positionalArguments();
+
+    CommandLine command;
+    command.dryRun = parser.isSet(dryRun);
+    command.yes = parser.isSet(yes);
+    if (parser.isSet(help)) {
         command.mode = Mode::Help;
-    } else if (version) {
+    } else if (parser.isSet(version)) {
         command.mode = Mode::Version;
-    } else if (!command.error.isEmpty()) {
+    } else if (!parsed) {
         command.mode = Mode::UsageError;
-    } else if (!sweep && !command.dryRun) {
+        const QStringList unknown = parser.unknownOptionNames();
+        // The parser refuses only unknown options and values given to options that take none.
+        command.error = unknown.isEmpty()
+                            ? QStringLiteral("値を取らないオプションです: ") + valued
+                            : QStringLiteral("不明なオプションです: ") + written(unknown.first());
+    } else if (parser.optionNames().isEmpty()) {
+        // The window takes the first argument and leaves the rest, as without options.
+        command.mode = Mode::Window;
+        command.folder = folders.value(0);
+    } else if (!parser.isSet(sweep) && !command.dryRun) {
         command.mode = Mode::UsageError;
         command.error = QStringLiteral("--yes は --sweep と共に指定して下さい");
     } else if (folders.size() != 1 || folders.constFirst().isEmpty()) {
@@ -63,20 +81,36 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     return command;
 }
 
+CommandLine CommandLine::withoutDisplay(const QString &display)
+{
+    CommandLine command;
+    command.mode = Mode::NoDisplay;
+    command.error =
+        (display.isEmpty() ? QStringLiteral("DISPLAY も WAYLAND_DISPLAY も設定されていません")
+                           : QStringLiteral("ディスプレイ ") + display + QStringLiteral(" を開けません")) +
+        QStringLiteral("。ウィンドウにはディスプレイが必要です。"
+                       "ディスプレイなしで削除するには --sweep を使って下さい");
+    return command;
+}
+
 QString CommandLine::usage()
 {
-    return QStringLiteral("使い方: vacuola [FOLDER]\n"
-                          "        vacuola --sweep [--dry-run] [--yes] FOLDER\n"
+    return QStringLiteral("使い方: vacuola [--] [FOLDER]\n"
+                          "        vacuola --sweep [--dry-run] [--yes] [--] FOLDER\n"
                           "        vacuola --help | --version\n"
                           "\n"
                           "オプションなしではウィンドウを開き、FOLDER を検索フォルダに登録します。\n"
+                          "-- の後の引数はオプションではなく FOLDER です。\n"
                           "\n"
                           "  --sweep        ウィンドウを開かずに FOLDER 配下の空きフォルダを削除します\n"
                           "                 (設定ファイルの管理ファイルとオプション、ログを使います)\n"
+                          "                 --sweep=FOLDER とも書けます\n"
                           "  -n, --dry-run  何も変更せずに、削除されるフォルダを表示します\n"
                           "  -y, --yes      読取専用属性の付いたフォルダも属性を解除して削除します\n"
                           "  -h, --help     この説明を表示します\n"
                           "  -V, --version  バージョンを表示します\n"
+                          "\n"
+                          "短いオプションはまとめて書けます (-ny)。\n"
                           "\n"
                           "終了状態: 0 エラーなし、1 削除できなかったフォルダがある、2 指定の誤り、\n"
                           "          129/130/143 SIGHUP/SIGINT/SIGTERM で中止した");

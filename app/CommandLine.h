@@ -6,9 +6,11 @@
 namespace Vacuola {
 
 /**
- * What the command line asks for. Without any of the program's options it is
- * the window, with the first argument as the folder to register; the options
- * run a sweep or a dry run without a window, or print the usage or the version.
+ * What the command line asks for, read with the GNU conventions: options may
+ * be bundled (-ny) and stand anywhere, "--" ends them, an unknown option is a
+ * usage error. Without any of the program's options it is the window, with the
+ * first argument as the folder to register; the options run a sweep or a dry
+ * run without a window, or print the usage or the version.
  */
 struct CommandLine
 {
@@ -18,19 +20,27 @@ struct CommandLine
         Help,
         Version,
         Sweep,
-        UsageError
+        UsageError,
+        /** The window was asked for where no display can show it. */
+        NoDisplay
     };
 
     Mode mode = Mode::Window;
     bool dryRun = false;
     /** A read-only folder loses its attribute and goes, as if the question were answered Yes. */
     bool yes = false;
+    /** The folder to sweep, or the window's folder to register (empty: none). */
     QString folder;
-    /** Why the command line was refused (Mode::UsageError). */
+    /** Why the command line was refused (Mode::UsageError, Mode::NoDisplay). */
     QString error;
 
     /** The arguments without the program's own name. */
     static CommandLine parse(const QStringList &arguments);
+    /**
+     * The refusal of a window without a display: `display` names the one that
+     * could not be opened, or is empty when none is set.
+     */
+    static CommandLine withoutDisplay(const QString &display);
     /** The text of --help. */
     static QString usage();
 };

@@ -27,6 +27,12 @@ namespace {
 const int ExitFailed = 1;
 const int ExitUsage = 2;
 
+// A message on standard error, named after the program as every command's is.
+void complain(const QString &line)
+{
+    Console::writeError(QStringLiteral("vacuola: ") + line);
+}
+
 /**
  * Window services of a run without a window: the option marks in memory, no
  * box (failures go to standard error), the read-only question answered by
@@ -85,7 +91,7 @@ public:
         if (name >= 0 && !split.isEmpty())
             split.last() += SweepEngine::printable(text.mid(name));
         for (const QString &line : std::as_const(split))
-            Console::writeError(line);
+            complain(line);
     }
     Answer askWarning(const QString &text) override
     {
@@ -93,13 +99,12 @@ public:
         const qsizetype from = text.indexOf(QStringLiteral("\r\r"));
         const qsizetype to = text.lastIndexOf(QLatin1Char('\r'));
         const QString path = from >= 0 && to > from + 1 ? text.mid(from + 2, to - from - 2) : text;
-        Console::writeError(QStringLiteral("読取専用属性の付いたフォルダを残しました ") +
-                            SweepEngine::printable(path));
+        complain(QStringLiteral("読取専用属性の付いたフォルダを残しました ") + SweepEngine::printable(path));
         return Answer::No;
     }
     void showErrorReport(const QString &text) override
     {
-        Console::writeError(SweepEngine::printable(text) + QLatin1Char('.'));
+        complain(SweepEngine::printable(text) + QLatin1Char('.'));
         m_failed = true;
     }
 
@@ -137,8 +142,8 @@ int finish(int status)
 {
     Console::finishOutput();
     if (const int error = Console::outputError())
-        Console::writeError(QStringLiteral("標準出力に書き込めません: (") + QString::number(error) +
-                            QLatin1Char(')') + errorMessage(error));
+        complain(QStringLiteral("標準出力に書き込めません: (") + QString::number(error) + QLatin1Char(')') +
+                 errorMessage(error));
     return status == 0 && Console::outputFailed() ? ExitFailed : status;
 }
 
@@ -164,13 +169,13 @@ int sweep(const CommandLine &command)
     // would check it, and never stored.
     const QString path = folders.ExpandLongPath(command.folder);
     if (!fileSystem.folderExists(path)) {
-        Console::writeError(QStringLiteral("フォルダが存在しません"));
+        complain(QStringLiteral("フォルダが存在しません: ") + SweepEngine::printable(path));
         return ExitUsage;
     }
     folders.resetToPlaceholder();
     folders.AddSearchFolder(path);
     if (folders.selectedFolder() != path) {
-        Console::writeError(SweepEngine::printable(window.status()));
+        complain(SweepEngine::printable(window.status()));
         return ExitUsage;
     }
 
@@ -204,7 +209,7 @@ int sweep(const CommandLine &command)
     };
     engine.VacuolaExecute();
     if (window.status() == QStringLiteral("フォルダが存在しません")) {
-        Console::writeError(window.status());
+        complain(window.status() + QStringLiteral(": ") + SweepEngine::printable(path));
         return ExitUsage;
     }
     Console::writeOut(window.status());
@@ -223,8 +228,11 @@ int runHeadless(const CommandLine &command)
         Console::writeOut(QString(ProgramVersion));
         return finish(0);
     case CommandLine::Mode::UsageError:
-        Console::writeError(SweepEngine::printable(command.error));
-        Console::writeError(QStringLiteral("詳しくは vacuola --help"));
+        complain(SweepEngine::printable(command.error));
+        complain(QStringLiteral("詳しくは vacuola --help"));
+        return ExitUsage;
+    case CommandLine::Mode::NoDisplay:
+        complain(SweepEngine::printable(command.error));
         return ExitUsage;
     case CommandLine::Mode::Sweep:
         return finish(sweep(command));

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessRun.h"
 #include "platform/Console.h"
+#include "platform/Display.h"
 #include "ui/QtTranslations.h"
 #include "ui/TForm1.h"
 
@@ -24,7 +25,18 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const Vacuola::CommandLine command = Vacuola::CommandLine::parse(arguments);
+    Vacuola::CommandLine command = Vacuola::CommandLine::parse(arguments);
+    if (command.mode == Vacuola::CommandLine::Mode::Window) {
+        // The toolkit aborts where it finds no display: a plain refusal instead.
+        QString display;
+        const Vacuola::Display::Reach reach = Vacuola::Display::probe(display);
+        if (reach != Vacuola::Display::Reach::Usable)
+            command = Vacuola::CommandLine::withoutDisplay(
+                reach == Vacuola::Display::Reach::Missing ? QString() : display);
+    }
+    // The command line is the program's own: the toolkit is given none of it,
+    // so that no argument after "--" can be taken for one of its options.
+    int toolkitArgc = 1;
     if (command.mode != Vacuola::CommandLine::Mode::Window) {
         // Output that goes away never ends a run before its log is written,
         // and a stop signal is caught before any folder can be touched.
@@ -32,20 +44,18 @@ int main(int argc, char *argv[])
         if (command.mode == Vacuola::CommandLine::Mode::Sweep)
             Vacuola::Console::catchStopSignals();
         // No window and no display: a core application only.
-        QCoreApplication app(argc, argv);
+        QCoreApplication app(toolkitArgc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("Vacuola"));
         return Vacuola::runHeadless(command);
     }
 
-    QApplication app(argc, argv);
+    QApplication app(toolkitArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Vacuola"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vacuola"));
     Vacuola::loadQtTranslations();
     QApplication::setWindowIcon(programIcon());
 
-    arguments = QCoreApplication::arguments();
-    if (!arguments.isEmpty())
-        arguments.removeFirst();
+    arguments = command.folder.isEmpty() ? QStringList() : QStringList{command.folder};
     Vacuola::TForm1 window(Vacuola::TForm1Services::forExecutable(arguments));
     window.show();
     return QApplication::exec();

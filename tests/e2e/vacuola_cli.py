@@ -29,15 +29,15 @@ class Cli:
         self.ini = os.path.join(self.folder, "vacuola.ini")
         xs.write_cp932(self.ini, ini)
 
-    def environment(self):
+    def environment(self, **extra):
         env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", TZ="UTC")
         for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
             env.pop(name, None)
-        return env
+        return dict(env, **extra)
 
-    def run(self, *arguments, stdout=subprocess.PIPE):
+    def run(self, *arguments, stdout=subprocess.PIPE, **env):
         """(exit status, stdout lines, stderr text)."""
-        done = subprocess.run([self.executable, *arguments], cwd=self.folder, env=self.environment(),
+        done = subprocess.run([self.executable, *arguments], cwd=self.folder, env=self.environment(**env),
                               stdout=stdout, stderr=subprocess.PIPE, timeout=60)
         return done.returncode, (done.stdout or b"").decode().splitlines(), done.stderr.decode()
 
@@ -86,11 +86,18 @@ def scenario_statuses(args, work):
     expect_equal(cli.run("--version")[:2], (0, ["Vacuola V1.13A"]), "--version")
     rc, out, _ = cli.run("--help")
     expect(rc == 0 and out[0].startswith("使い方: vacuola"), "--help: %d %r" % (rc, out[:1]))
-    for usage in (["--bogus", "x"], ["--sweep"], ["--sweep", "a", "b"], ["--yes", "x"]):
-        rc, out, err = cli.run(*usage)
-        expect(rc == 2 and out == [] and err, "usage error %r: %d %r %r" % (usage, rc, out, err))
+    no_display = "。ウィンドウにはディスプレイが必要です。ディスプレイなしで削除するには --sweep を使って下さい"
+    for usage, env, message in (
+            (["--bogus", "x"], {}, "不明なオプションです: --bogus"), (["-nq", "x"], {}, "不明なオプションです: -q"),
+            (["--dry-run=1", "x"], {}, "値を取らないオプションです: --dry-run"),
+            (["--sweep"], {}, "フォルダを1つ指定して下さい"), (["--sweep", "a", "b"], {}, "フォルダを1つ指定して下さい"),
+            (["--yes", "x"], {}, "--yes は --sweep と共に指定して下さい"),
+            (["--", "-x", "y"], {}, "DISPLAY も WAYLAND_DISPLAY も設定されていません" + no_display),
+            ([work], {"DISPLAY": ":999"}, "ディスプレイ :999 を開けません" + no_display)):
+        rc, out, err = cli.run(*usage, **env)
+        expect_equal((rc, out, err.splitlines()[:1]), (2, [], ["vacuola: " + message]), "usage error %r" % usage)
     rc, out, err = cli.run("--sweep", os.path.join(work, "missing"))
-    expect_equal((rc, out, err), (2, [], "フォルダが存在しません\n"), "a FOLDER that does not exist")
+    expect_equal((rc, out, err), (2, [], "vacuola: フォルダが存在しません: %s/missing\n" % work), "no FOLDER")
 
     root = os.path.join(work, "root")
     for d in ("a/b", "ro", "keep"):
@@ -110,7 +117,7 @@ def scenario_statuses(args, work):
 
     rc, out, err = cli.run("--sweep", root)
     expect_equal((rc, out), (0, [root + "/a/b - 0", root + "/a", "検索終了 2件削除しました"]), "sweep")
-    expect_equal(err, "読取専用属性の付いたフォルダを残しました %s/ro\n" % root, "read-only folder kept")
+    expect_equal(err, "vacuola: 読取専用属性の付いたフォルダを残しました %s/ro\n" % root, "read-only folder kept")
     expect("検索フォルダ = %s　終了状態 = 完了" % root in cli.log_text(), "log block of the sweep")
     rc, out, err = cli.run("--sweep", "--yes", root)
     expect_equal((rc, out, err), (0, [root + "/ro - R", "検索終了 1件削除しました"], ""), "sweep --yes")
@@ -122,7 +129,7 @@ def scenario_statuses(args, work):
     os.mkdir(os.path.join(cli.folder, xs.day_log_name()))
     os.mkdir(os.path.join(root, "empty"))
     rc, out, err = cli.run("--sweep", root)
-    expect(rc == 1 and out[-1] == "検索終了 1件削除しました" and err.startswith("I/O error"),
+    expect(rc == 1 and out[-1] == "検索終了 1件削除しました" and err.startswith("vacuola: I/O error"),
            "unwritable log: %d %r %r" % (rc, out, err))
 
     # A full standard output fails the run; a name's control characters print as "?".
@@ -131,13 +138,20 @@ def scenario_statuses(args, work):
     os.chmod(os.path.join(root, "e\nf\x1b[2J"), 0o555)
     with open("/dev/full", "wb") as full:
         rc, _, err = cli.run("--sweep", "-n", root, stdout=full)
-        expect_equal((rc, err), (1, "標準出力に書き込めません: (28)No space left on device\n"), "dry run >/dev/full")
+        expect_equal((rc, err), (1, "vacuola: 標準出力に書き込めません: (28)No space left on device\n"),
+                     "dry run >/dev/full")
         rc, _, err = cli.run("--sweep", root, stdout=full)
-    expect_equal((rc, err.splitlines()), (1, ["読取専用属性の付いたフォルダを残しました %s/e?f?[2J" % root,
-                                              "標準出力に書き込めません: (28)No space left on device"]),
+    expect_equal((rc, err.splitlines()), (1, ["vacuola: 読取専用属性の付いたフォルダを残しました %s/e?f?[2J" % root,
+                                              "vacuola: 標準出力に書き込めません: (28)No space left on device"]),
                  "sweep >/dev/full")
     expect(cli.log_text().count(root + "/e\nf\x1b[2J/g") == 0 and "%s/e?f?[2J/g\r\n" % root in cli.log_text(),
            "log of the sweep >/dev/full")
+
+    # "--" ends the options; bundled letters; the folder joined to --sweep.
+    os.makedirs(os.path.join(cli.folder, "-odd", "x"))
+    odd = os.path.join(cli.folder, "-odd")
+    expect_equal(cli.run("-ny", "--", "-odd"), (0, [odd + "/x", odd, "確認終了 2件削除予定"], ""), "-ny -- -odd")
+    expect_equal(cli.run("--sweep=-odd"), (0, [odd + "/x", odd, "検索終了 2件削除しました"], ""), "--sweep=-odd")
 
 
 def wait_blocked_on_output(proc, timeout=30):
@@ -182,7 +196,8 @@ def scenario_stop(args, work):
     proc.stdout.readline()
     proc.stdout.close()
     err = proc.stderr.read().decode()
-    expect_equal((proc.wait(timeout=30), err), (1, "標準出力に書き込めません: (32)Broken pipe\n"), "closed pipe")
+    expect_equal((proc.wait(timeout=30), err), (1, "vacuola: 標準出力に書き込めません: (32)Broken pipe\n"),
+                 "closed pipe")
     expect(not os.path.exists(root) and "削除件数 = %d\r\n" % (FOLDERS + 1) in cli.log_text(),
            "log after the closed pipe")
 

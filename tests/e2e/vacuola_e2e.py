@@ -87,7 +87,8 @@ def scenario_sweep(args, work):
 
     ini = xs.ini_lines({"LOG保存設定": "3"}, names=["desktop.ini", "THUMBS.db", "_thumbnl.sue", "_catalog.vix"])
     program = xs.Program(args.program, args.help_file, ini=ini, parent=work)
-    program.start(root)
+    # The first argument after "--" is the folder; the others are left.
+    program.start("--", root, "-x")
     window = program.main_window()
     start_sweep(window)
     blocks = wait_log_blocks(program, 1)

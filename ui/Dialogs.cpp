@@ -1,5 +1,7 @@
 #include "ui/Dialogs.h"
 
+#include "ui/ExclusionDialog.h"
+
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -234,6 +236,15 @@ bool QtDialogs::preview(QWidget *parent, const QString &summary, const QStringLi
     dialog.resize(480, 320);
     close->setFocus();
     return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtDialogs::exclusions(QWidget *parent, QStringList &patterns)
+{
+    ExclusionDialog dialog(parent, patterns, *this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    patterns = dialog.patterns();
+    return true;
 }
 
 } // namespace Vacuola

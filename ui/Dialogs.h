@@ -34,6 +34,8 @@ public:
      * lines, and the buttons "削除開始" and "閉じる" (the default). True for 削除開始.
      */
     virtual bool preview(QWidget *parent, const QString &summary, const QStringList &lines) = 0;
+    /** The exclusion list dialog (ExclusionDialog) on the patterns; true for OK, with the edited list. */
+    virtual bool exclusions(QWidget *parent, QStringList &patterns) = 0;
 
     /** A text's lone "\r" and "\r\n" become line breaks. */
     static QString displayText(const QString &text);
@@ -52,6 +54,7 @@ public:
     QString folder(QWidget *parent, const QString &title) override;
     void errorReport(QWidget *parent, const QString &text) override;
     bool preview(QWidget *parent, const QString &summary, const QStringList &lines) override;
+    bool exclusions(QWidget *parent, QStringList &patterns) override;
 };
 
 } // namespace Vacuola

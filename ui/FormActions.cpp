@@ -139,6 +139,7 @@ void buildMainMenu(QMainWindow &window, FormActions &a)
     a.DisableReadOnly =
         addMark(setting, QStringLiteral("DisableReadOnly"), QStringLiteral("読取専用属性の解除(&R)"));
     a.NonStop = addMark(setting, QStringLiteral("NonStop"), QStringLiteral("エラーメッセージ抑止(&N)"));
+    a.Exclusions = addCommand(setting, QStringLiteral("Exclusions"), QStringLiteral("除外フォルダ(&E)..."));
 
     QMenu *help1 = submenu(bar, QStringLiteral("Help1"), QStringLiteral("ヘルプ(&H)"), font);
     bar->addMenu(help1);

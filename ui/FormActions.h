@@ -37,6 +37,7 @@ struct FormActions
 
     // Items with a command of their own
     QAction *Preview = nullptr;
+    QAction *Exclusions = nullptr;
     QAction *LogView = nullptr;
     QAction *FolderView = nullptr;
     QAction *About1 = nullptr;

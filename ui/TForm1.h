@@ -68,6 +68,8 @@ public:
     void VacuolaExecute();
     /** Lists what a sweep of the selected folder would remove, and offers to start it. */
     void PreviewClick();
+    /** Edits the exclusion list in its dialog. */
+    void ExclusionsClick();
     void SaveExitExecute();
     void AddFolderExecute();
     void About1Click();

@@ -1,5 +1,7 @@
 #include "tests/ui/ScriptedDialogs.h"
 
+#include "ui/ExclusionDialog.h"
+
 namespace Vacuola::Test {
 
 void ScriptedDialogs::information(QWidget *, const QString &text)
@@ -31,6 +33,17 @@ bool ScriptedDialogs::preview(QWidget *, const QString &summary, const QStringLi
 {
     previews << QStringList{summary} + lines;
     return previewStarts;
+}
+
+bool ScriptedDialogs::exclusions(QWidget *parent, QStringList &patterns)
+{
+    ExclusionDialog dialog(parent, patterns, *this);
+    if (exclusionScript)
+        exclusionScript(dialog);
+    if (dialog.result() != QDialog::Accepted)
+        return false;
+    patterns = dialog.patterns();
+    return true;
 }
 
 } // namespace Vacuola::Test

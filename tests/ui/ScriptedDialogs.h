@@ -6,6 +6,12 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
+namespace Vacuola {
+class ExclusionDialog;
+}
+
 namespace Vacuola::Test {
 
 /** The window's boxes answered from a script; every box shown is recorded. */
@@ -24,7 +30,14 @@ public:
     /** Recorded as the summary followed by the lines; answers 削除開始 when `previewStarts`. */
     bool preview(QWidget *parent, const QString &summary, const QStringList &lines) override;
 
+    /**
+     * The real exclusion dialog, not shown: the script acts on it as the user
+     * would, and accepting it is OK. Without a script the dialog is closed.
+     */
+    bool exclusions(QWidget *parent, QStringList &patterns) override;
+
     QList<QStringList> previews;
+    std::function<void(ExclusionDialog &)> exclusionScript;
     bool previewStarts = false;
 };
 

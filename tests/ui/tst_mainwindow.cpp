@@ -136,6 +136,7 @@ void MainWindowTest::mainMenuTree()
         QStringLiteral("    FolderView インストールフォルダを開く(&O)"),
         QStringLiteral("  DisableReadOnly 読取専用属性の解除(&R) [ ]"),
         QStringLiteral("  NonStop エラーメッセージ抑止(&N) [ ]"),
+        QStringLiteral("  Exclusions 除外フォルダ(&E)..."),
         QStringLiteral("Help1 ヘルプ(&H)"),
         QStringLiteral("  About1 バージョン情報(&A)"),
         QStringLiteral("  HomepageCall 作者Homepage(&W)"),

@@ -1,8 +1,10 @@
 #include "engine/SweepEngine.h"
+#include "platform/Cp932.h"
 #include "registers/ManagementFileRegister.h"
 #include "registers/SearchFolderRegister.h"
 #include "tests/support/TestHelpers.h"
 #include "tests/ui/WindowRig.h"
+#include "ui/ExclusionDialog.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -11,6 +13,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
 
 #include <cerrno>
@@ -45,6 +48,7 @@ private slots:
     void previewThenAnswer_data();
     void previewThenAnswer();
     void settingsWriteFailureShowsErrorBox();
+    void exclusionListFromItsDialog();
 
 private:
     std::unique_ptr<WindowRig> m_rig;
@@ -310,6 +314,53 @@ void WindowSweepTest::settingsWriteFailureShowsErrorBox()
     m_rig->close();
     QCOMPARE(m_rig->dialogs.errorReports,
              QStringList{m_rig->settingsPath() + QStringLiteral(" に書き込めません.")});
+}
+
+// 設定 → 除外フォルダ: refusals show in the dialog, キャンセル changes nothing,
+// OK keeps the edited list, the sweep keeps what it names and the settings carry it.
+void WindowSweepTest::exclusionListFromItsDialog()
+{
+    m_rig->work.createDir(QStringLiteral("root/build1/x"));
+    m_rig->work.createDir(QStringLiteral("root/.svn"));
+    m_rig->work.createDir(QStringLiteral("root/a"));
+    registerFolder(m_rig->work.absolute(QStringLiteral("root")));
+    QStringList messages;
+    const auto click = [](ExclusionDialog &dialog, const char *name) {
+        dialog.findChild<QPushButton *>(QLatin1String(name))->click();
+    };
+    m_rig->dialogs.exclusionScript = [&](ExclusionDialog &dialog) {
+        for (const QString &typed :
+             {QString(), QStringLiteral(".git"), QStringLiteral("caf\u00e9"), QStringLiteral("build*")}) {
+            m_rig->dialogs.setNextInput(typed);
+            click(dialog, "ExclusionAdd");
+            messages << dialog.message();
+        }
+        dialog.findChild<QListWidget *>(QStringLiteral("ExclusionList"))->setCurrentRow(2);
+        click(dialog, "ExclusionDelete");
+        click(dialog, "ExclusionOk");
+    };
+    m_rig->find<QAction>(QStringLiteral("Exclusions"))->trigger();
+    QCOMPARE(messages, QStringList({QStringLiteral("除外フォルダを入力して下さい"),
+                                    QStringLiteral("入力された除外フォルダは既に登録済みです"),
+                                    QStringLiteral("処理できない除外フォルダです caf\u00e9"), QString()}));
+    m_rig->dialogs.exclusionScript = [&](ExclusionDialog &dialog) {
+        click(dialog, "ExclusionDefaults");
+        click(dialog, "ExclusionCancel");
+    };
+    m_rig->find<QAction>(QStringLiteral("Exclusions"))->trigger();
+
+    m_rig->find<QAction>(QStringLiteral("Vacuola"))->trigger();
+    QCOMPARE(m_rig->window->statusText(), QStringLiteral("検索終了 2件削除しました"));
+    QCOMPARE(m_rig->work.tree(), QStringList({QStringLiteral("root/"), QStringLiteral("root/build1/"),
+                                              QStringLiteral("root/build1/x/")}));
+    m_rig->close();
+    const QString saved = Cp932::decode(readTestFile(m_rig->settingsPath()));
+    QVERIFY(
+        saved.endsWith(QStringLiteral("[除外フォルダ]\r\n除外フォルダ数=9\r\n除外フォルダ1=.git\r\n"
+                                      "除外フォルダ2=.hg\r\n除外フォルダ3=.bzr\r\n除外フォルダ4=_darcs\r\n"
+                                      "除外フォルダ5=CVS\r\n除外フォルダ6=lost+found\r\n"
+                                      "除外フォルダ7=.Trash\r\n除外フォルダ8=.Trash-*\r\n"
+                                      "除外フォルダ9=build*\r\n")));
 }
 
 } // namespace Vacuola::Test

@@ -9,6 +9,7 @@ namespace {
 
 const QString SweepOption = QStringLiteral("sweep");
 const QString SweepWithValue = QStringLiteral("--sweep=");
+const QString ExcludeOption = QStringLiteral("exclude");
 
 // An option as the user wrote it: "-x" for a letter, "--name" for a word.
 QString written(const QString &name)
@@ -27,7 +28,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption yes(QStringList{QStringLiteral("y"), QStringLiteral("yes")});
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("V"), QStringLiteral("version")});
-    parser.addOptions({sweep, dryRun, yes, help, version});
+    const QCommandLineOption exclude(ExcludeOption, QString(), QStringLiteral("PATTERN"));
+    parser.addOptions({sweep, dryRun, yes, help, version, exclude});
 
     // "--sweep=FOLDER" is "--sweep FOLDER" with the folder first among the
     // folders; the parser knows values only for options that always take one.
@@ -42,7 +44,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             folders << argument.mid(SweepWithValue.size());
         } else {
             if (!optionsEnded && valued.isEmpty() && argument.startsWith(QLatin1String("--")) &&
-                argument.contains(QLatin1Char('=')))
+                argument.contains(QLatin1Char('=')) && !argument.startsWith(written(ExcludeOption) + u'='))
                 valued = argument.left(argument.indexOf(QLatin1Char('=')));
             given << argument;
         }
@@ -53,6 +55,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     CommandLine command;
     command.dryRun = parser.isSet(dryRun);
     command.yes = parser.isSet(yes);
+    command.excludes = parser.values(exclude);
     if (parser.isSet(help)) {
         command.mode = Mode::Help;
     } else if (parser.isSet(version)) {
@@ -60,17 +63,25 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     } else if (!parsed) {
         command.mode = Mode::UsageError;
         const QStringList unknown = parser.unknownOptionNames();
-        // The parser refuses only unknown options and values given to options that take none.
-        command.error = unknown.isEmpty()
-                            ? QStringLiteral("値を取らないオプションです: ") + valued
-                            : QStringLiteral("不明なオプションです: ") + written(unknown.first());
+        // The parser refuses only unknown options, values given to options that take none, and a
+        // missing value of --exclude.
+        if (!unknown.isEmpty())
+            command.error = QStringLiteral("不明なオプションです: ") + written(unknown.first());
+        else if (!valued.isEmpty())
+            command.error = QStringLiteral("値を取らないオプションです: ") + valued;
+        else
+            command.error = QStringLiteral("値が必要なオプションです: ") + written(ExcludeOption);
+    } else if (command.excludes.contains(QString())) {
+        command.mode = Mode::UsageError;
+        command.error = QStringLiteral("値が必要なオプションです: ") + written(ExcludeOption);
     } else if (parser.optionNames().isEmpty()) {
         // The window takes the first argument and leaves the rest, as without options.
         command.mode = Mode::Window;
         command.folder = folders.value(0);
     } else if (!parser.isSet(sweep) && !command.dryRun) {
         command.mode = Mode::UsageError;
-        command.error = QStringLiteral("--yes は --sweep と共に指定して下さい");
+        command.error = (parser.isSet(yes) ? QStringLiteral("--yes") : written(ExcludeOption)) +
+                        QStringLiteral(" は --sweep と共に指定して下さい");
     } else if (folders.size() != 1 || folders.constFirst().isEmpty()) {
         command.mode = Mode::UsageError;
         command.error = QStringLiteral("フォルダを1つ指定して下さい");
@@ -95,25 +106,37 @@ CommandLine CommandLine::withoutDisplay(const QString &display)
 
 QString CommandLine::usage()
 {
-    return QStringLiteral("使い方: vacuola [--] [FOLDER]\n"
-                          "        vacuola --sweep [--dry-run] [--yes] [--] FOLDER\n"
-                          "        vacuola --help | --version\n"
-                          "\n"
-                          "オプションなしではウィンドウを開き、FOLDER を検索フォルダに登録します。\n"
-                          "-- の後の引数はオプションではなく FOLDER です。\n"
-                          "\n"
-                          "  --sweep        ウィンドウを開かずに FOLDER 配下の空きフォルダを削除します\n"
-                          "                 (設定ファイルの管理ファイルとオプション、ログを使います)\n"
-                          "                 --sweep=FOLDER とも書けます\n"
-                          "  -n, --dry-run  何も変更せずに、削除されるフォルダを表示します\n"
-                          "  -y, --yes      読取専用属性の付いたフォルダも属性を解除して削除します\n"
-                          "  -h, --help     この説明を表示します\n"
-                          "  -V, --version  バージョンを表示します\n"
-                          "\n"
-                          "短いオプションはまとめて書けます (-ny)。\n"
-                          "\n"
-                          "終了状態: 0 エラーなし、1 削除できなかったフォルダがある、2 指定の誤り、\n"
-                          "          129/130/143 SIGHUP/SIGINT/SIGTERM で中止した");
+    return QStringLiteral(
+        "使い方: vacuola [--] [FOLDER]\n"
+        "        vacuola --sweep [--dry-run] [--yes] [--exclude=PATTERN]... [--] FOLDER\n"
+        "        vacuola --help | --version\n"
+        "\n"
+        "オプションなしではウィンドウを開き、FOLDER を検索フォルダに登録します。\n"
+        "-- の後の引数はオプションではなく FOLDER です。\n"
+        "\n"
+        "  --sweep        ウィンドウを開かずに FOLDER 配下の空きフォルダを削除します\n"
+        "                 (設定ファイルの管理ファイルとオプション、ログを使います)\n"
+        "                 --sweep=FOLDER とも書けます\n"
+        "  -n, --dry-run  何も変更せずに、削除されるフォルダを表示します\n"
+        "  -y, --yes      読取専用属性の付いたフォルダも属性を解除して削除します\n"
+        "  --exclude=PATTERN, --exclude PATTERN\n"
+        "                 この実行に限り、設定ファイルの除外フォルダに PATTERN を加えます\n"
+        "                 (繰り返して指定できます)\n"
+        "  -h, --help     この説明を表示します\n"
+        "  -V, --version  バージョンを表示します\n"
+        "\n"
+        "短いオプションはまとめて書けます (-ny)。\n"
+        "\n"
+        "除外フォルダは中身があるものとして扱い、中に入らず削除もしません。\n"
+        "/ を含まない PATTERN はフォルダ名に合わせ (* は任意の文字列、? は任意の1文字)、\n"
+        "/ で始まる PATTERN はそのパスのフォルダです。既定の一覧は\n"
+        "  .git .hg .svn .bzr _darcs CVS lost+found .Trash .Trash-*\n"
+        "で、ウィンドウの 設定 → 除外フォルダ で変更できます。ごみ箱 ($XDG_DATA_HOME/Trash)、\n"
+        "XDG のユーザーフォルダ (~/.config/user-dirs.dirs、ホーム自身を除く)、\n"
+        "/etc/fstab のマウントポイントも常に除外されます。\n"
+        "\n"
+        "終了状態: 0 エラーなし、1 削除できなかったフォルダがある、2 指定の誤り、\n"
+        "          129/130/143 SIGHUP/SIGINT/SIGTERM で中止した");
 }
 
 } // namespace Vacuola

@@ -29,6 +29,8 @@ struct CommandLine
     bool dryRun = false;
     /** A read-only folder loses its attribute and goes, as if the question were answered Yes. */
     bool yes = false;
+    /** --exclude: patterns kept for this run besides the settings' exclusion list. */
+    QStringList excludes;
     /** The folder to sweep, or the window's folder to register (empty: none). */
     QString folder;
     /** Why the command line was refused (Mode::UsageError, Mode::NoDisplay). */

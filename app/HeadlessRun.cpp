@@ -164,6 +164,8 @@ int sweep(const CommandLine &command)
     folders.resetToPlaceholder();
     const SettingsFile::Loaded loaded =
         settings.load(folders, nameRegister, exclusions, window, NoPlacement());
+    for (const QString &pattern : command.excludes)
+        exclusions.append(pattern);
 
     // Only the folder named here is swept; it is checked as registering it
     // would check it, and never stored.

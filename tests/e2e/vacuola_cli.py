@@ -92,6 +92,8 @@ def scenario_statuses(args, work):
             (["--dry-run=1", "x"], {}, "値を取らないオプションです: --dry-run"),
             (["--sweep"], {}, "フォルダを1つ指定して下さい"), (["--sweep", "a", "b"], {}, "フォルダを1つ指定して下さい"),
             (["--yes", "x"], {}, "--yes は --sweep と共に指定して下さい"),
+            (["--exclude=a", "x"], {}, "--exclude は --sweep と共に指定して下さい"),
+            (["--sweep", "x", "--exclude"], {}, "値が必要なオプションです: --exclude"),
             (["--", "-x", "y"], {}, "DISPLAY も WAYLAND_DISPLAY も設定されていません" + no_display),
             ([work], {"DISPLAY": ":999"}, "ディスプレイ :999 を開けません" + no_display)):
         rc, out, err = cli.run(*usage, **env)
@@ -152,6 +154,14 @@ def scenario_statuses(args, work):
     odd = os.path.join(cli.folder, "-odd")
     expect_equal(cli.run("-ny", "--", "-odd"), (0, [odd + "/x", odd, "確認終了 2件削除予定"], ""), "-ny -- -odd")
     expect_equal(cli.run("--sweep=-odd"), (0, [odd + "/x", odd, "検索終了 2件削除しました"], ""), "--sweep=-odd")
+
+    # --exclude adds to the list of the settings (the defaults) for one run: a name pattern, a path.
+    ex = os.path.join(cli.folder, "ex")
+    for d in ("k1/x", "kept", ".git/refs", "gone"):
+        os.makedirs(os.path.join(ex, d))
+    expect_equal(cli.run("--sweep", "--exclude", "k?", "--exclude=%s/kept/" % ex, ex),
+                 (0, [ex + "/gone", "検索終了 1件削除しました"], ""), "--exclude")
+    expect_equal(tree(ex), [".git/", ".git/refs/", "k1/", "k1/x/", "kept/"], "tree after --exclude")
 
 
 def wait_blocked_on_output(proc, timeout=30):

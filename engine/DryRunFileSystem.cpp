@@ -65,6 +65,12 @@ public:
         return 0;
     }
 
+    int restoreReadOnly(const QString &path) override
+    {
+        m_fileSystem.m_writableFolders.remove(path);
+        return 0;
+    }
+
     int deleteFile(const QString &folder, const QString &name) override
     {
         const QString path = childPath(folder, name);

@@ -30,6 +30,8 @@ public:
     Id root() const;
     /** Adds the subfolder `name` of `parent`. */
     Id add(Id parent, QStringView name);
+    /** The folder that holds a folder other than the root. */
+    Id parent(Id id) const;
     /** The folder's path: its parent's path, "/" and its name. Valid until the next call. */
     const QString &path(Id id);
     /** The same path, built afresh without touching the last one. */
@@ -43,7 +45,6 @@ public:
 
 private:
     static constexpr quint32 Wide = 0x80000000u;
-    Id parent(Id id) const;
     void appendName(QString &out, Id id) const;
     Id runEnd(size_t run) const;
 

@@ -34,60 +34,34 @@ void SweepEngine::RemoveFolder(FolderId folder)
 {
     const QString path = m_nodes.path(folder);
     WindowServices &window = m_context.window;
-    int error = 0;
-    QString marker;
-    QString flags;
 
     // The listing that judged this folder empty was made just now; its mode and
     // files stand until a box runs the event loop.
     const bool listed = m_lastListing.valid && m_lastListing.folder == folder;
     m_lastListing.valid = false;
-    bool readOnly = false;
-    int readError = 0;
-    if (listed) {
-        readError = m_lastListing.status.error;
-        readOnly = m_lastListing.status.readOnly;
-    } else {
-        readError = m_tree->folderReadOnly(path, readOnly);
+    // Nothing inside a folder that stays with all it holds is touched or reported.
+    if (insideKept(folder))
+        return;
+    // The folder goes from its parent, so the parent's question comes first:
+    // keeping the parent keeps this folder too. Then this folder's own, before
+    // its management files and the folder itself go.
+    bool asked = false;
+    if (folder != m_nodes.root()) {
+        const QString parentPath = path.left(path.lastIndexOf(QLatin1Char('/')));
+        if (grantWrite(m_nodes.parent(folder), parentPath, nullptr, asked) != Access::Granted)
+            return;
     }
-    // A folder that vanished, or was swapped for something that is not a
-    // folder, since its parent was listed has no mode to ask about: its removal
-    // is attempted, and fails with what stands there now.
-    if (readError == ENOENT || readError == ELOOP || readError == ENOTDIR) {
-        readError = 0;
-        readOnly = false;
-    }
-    bool filesKnown = listed;
-    // Attributes that cannot be read count as read-only, as every bit is set then.
-    if (readError != 0 || readOnly) {
-        if (!window.isMarked(OptionMark::DisableReadOnly)) {
-            const Answer answer =
-                window.askWarning(QStringLiteral("読取専用属性の付いたフォルダを検出しました\r\r") + path +
-                                  QStringLiteral("\r属性を解除して削除しますか？"));
-            if (answer == Answer::Cancel) {
-                stopRequest();
-                return;
-            }
-            if (answer == Answer::No)
-                return;
-            // The question ran the event loop: anything may have changed in the folder.
-            filesKnown = false;
-        }
-        // Clearing attributes that could not be read is bound to fail; the
-        // folder is left exactly as it was and the read's error is reported.
-        error = readError != 0 ? readError : m_tree->clearReadOnly(path);
-        if (error == 0) {
-            flags = QStringLiteral("R");
-        } else {
-            reportFailure(
-                QStringLiteral("フォルダの属性を変更しようとしましたが、エラーが発生しました\r\r\n") +
-                errorDetail(error) + QStringLiteral("フォルダ名\t") + path);
-            marker = QStringLiteral(" ◆ 属性変更エラー：(");
-        }
-    }
+    if (grantWrite(folder, path, listed ? &m_lastListing.status : nullptr, asked) != Access::Granted)
+        return;
 
-    if (error == 0)
-        error = deleteManagementFiles(path, flags, marker, filesKnown ? &m_lastListing.files : nullptr);
+    int error = 0;
+    QString marker;
+    QString flags;
+    if (folderState(folder) == Cleared)
+        flags = QStringLiteral("R");
+    // A question ran the event loop: anything may have changed in the folder.
+    const bool filesKnown = listed && !asked;
+    error = deleteManagementFiles(path, flags, marker, filesKnown ? &m_lastListing.files : nullptr);
 
     window.processMessages();
 
@@ -99,7 +73,18 @@ void SweepEngine::RemoveFolder(FolderId folder)
             marker = QStringLiteral(" ◆ フォルダ削除エラー：(");
         }
     }
+    // Whatever was below it has been dealt with: a folder that stays gets its mode back now.
+    if (error == 0)
+        setFolderState(folder, Done);
+    else if (folderState(folder) == Cleared)
+        restoreReadOnly(folder, path);
+    addFolderLine(folder, path, error, marker, flags);
+}
 
+void SweepEngine::addFolderLine(FolderId folder, const QString &path, int error, const QString &marker,
+                                const QString &flags)
+{
+    WindowServices &window = m_context.window;
     QString suffix;
     if (!flags.isEmpty())
         suffix = QStringLiteral(" - ") + (flags.startsWith(QLatin1Char(',')) ? flags.mid(1) : flags);

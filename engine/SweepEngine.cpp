@@ -119,6 +119,10 @@ void SweepEngine::VacuolaExecute()
     // kept from here for the log title and the vanished-folder check.
     m_sweptPath = folder;
     m_nodes.clear(m_sweptPath);
+    std::vector<quint8>().swap(m_folderStates);
+    std::vector<quint32>().swap(m_keptMemo);
+    m_cleared.clear();
+    m_keptCount = 0;
     ScanList.assign(1, m_nodes.root());
     LogList.clear();
     const QDateTime startTime = m_context.clock.now();
@@ -150,9 +154,12 @@ void SweepEngine::VacuolaExecute()
         const FolderId dir = PendingList.back();
         if (!HasSubFolder(dir))
             RemoveFolder(dir);
+        else if (folderState(dir) == Cleared)
+            restoreReadOnly(dir, m_nodes.path(dir)); // everything below it is done
         PendingList.pop_back();
     }
 
+    restoreAllReadOnly();
     m_tree.reset();
     finishSweep(startTime);
 }

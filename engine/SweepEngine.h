@@ -98,6 +98,41 @@ private:
     int deleteManagementFiles(const QString &path, QString &flags, QString &marker,
                               const QStringList *seenFiles);
     void reportFailure(const QString &text);
+    /** Adds the folder's line (or failure line) and counts it. */
+    void addFolderLine(FolderId folder, const QString &path, int error, const QString &marker,
+                       const QString &flags);
+
+    // Read-only folders. A folder's owner-write bit guards what it holds: the
+    // question for a folder comes before the first removal inside it, or of
+    // the folder itself, and is asked once.
+    enum class Access
+    {
+        Granted, // the folder may be written
+        Kept,    // the folder and everything in it stay
+        Stopped  // Cancel: the sweep stops
+    };
+    /**
+     * Makes sure that the folder may be written, asking the question when its
+     * owner-write bit is clear or its mode cannot be read. `listed` is what a
+     * listing just made saw of it; `asked` is set when a question was shown.
+     */
+    Access grantWrite(FolderId folder, const QString &path, const FolderStatus *listed, bool &asked);
+    /** True when the folder, or a folder above it, is one that stays with everything in it. */
+    bool insideKept(FolderId folder);
+    /** Takes the owner-write bit away again from a folder that got it and stays. */
+    void restoreReadOnly(FolderId folder, const QString &path);
+    /** Gives every folder that got the bit and is still there its mode back. */
+    void restoreAllReadOnly();
+    enum FolderState : quint8
+    {
+        Unknown,
+        Writable, // the bit was set
+        Cleared,  // the bit was added by this sweep
+        Kept,     // answered No, or the bit could not be added
+        Done      // removed, or its mode given back
+    };
+    FolderState folderState(FolderId folder) const;
+    void setFolderState(FolderId folder, FolderState state);
     /** Runs the closing steps of a sweep: log, vanished folder, summary, idle state. */
     void finishSweep(const QDateTime &startTime);
 
@@ -126,6 +161,13 @@ private:
     Listing m_lastListing;
     std::unique_ptr<SweepTree> m_tree;
     ProtectedFolders m_protected;
+    std::vector<quint8> m_folderStates; // FolderState by folder
+    std::vector<FolderId> m_cleared;    // folders whose bit was added, in order
+    // Which folders are known to lie inside a kept one (~0), or outside every
+    // kept one as of m_keptCount: each No sets whether a folder is kept afresh.
+    std::vector<quint32> m_keptMemo;
+    quint32 m_keptCount = 0;
+    std::vector<FolderId> m_keptWay;
     std::function<void(const QString &line)> m_folderLineObserver;
 };
 

@@ -82,6 +82,8 @@ public:
     virtual int folderReadOnly(const QString &path, bool &readOnly) = 0;
     /** Adds the owner-write bit, every other mode bit as read. */
     virtual int clearReadOnly(const QString &path) = 0;
+    /** Takes the owner-write bit away again, every other mode bit as read. */
+    virtual int restoreReadOnly(const QString &path) = 0;
     /** Deletes the regular file `name` (one component) in `folder`. Never a folder or a link target. */
     virtual int deleteFile(const QString &folder, const QString &name) = 0;
     /** rmdir: never removes a folder that holds an entry. The root itself may be removed. */

@@ -277,6 +277,16 @@ int PosixSweepTree::folderReadOnly(const QString &path, bool &readOnly)
 
 int PosixSweepTree::clearReadOnly(const QString &path)
 {
+    return setOwnerWrite(path, true);
+}
+
+int PosixSweepTree::restoreReadOnly(const QString &path)
+{
+    return setOwnerWrite(path, false);
+}
+
+int PosixSweepTree::setOwnerWrite(const QString &path, bool writable)
+{
     int depth = 0;
     if (const int error = resolve(path, depth))
         return error;
@@ -293,7 +303,7 @@ int PosixSweepTree::clearReadOnly(const QString &path)
     struct stat st;
     if (::fstat(fd.get(), &st) != 0)
         return lastError();
-    const mode_t mode = (st.st_mode & 07777) | S_IWUSR;
+    const mode_t mode = writable ? (st.st_mode & 07777) | S_IWUSR : (st.st_mode & 07777) & ~mode_t(S_IWUSR);
     if (!viaPath) {
         if (::fchmod(fd.get(), mode) != 0)
             return lastError();

@@ -33,6 +33,7 @@ public:
     int listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status) override;
     int folderReadOnly(const QString &path, bool &readOnly) override;
     int clearReadOnly(const QString &path) override;
+    int restoreReadOnly(const QString &path) override;
     int deleteFile(const QString &folder, const QString &name) override;
     int removeFolder(const QString &path) override;
 
@@ -46,6 +47,8 @@ private:
     /** Opens the folder of a level afresh from its parent, so that a swap for a link is seen. */
     int openLevel(int depth, int flags, Fd &fd);
     int removeRoot();
+    /** Changes the owner-write bit of a folder, every other mode bit as read. */
+    int setOwnerWrite(const QString &path, bool writable);
 
     QString m_root;
     QByteArray m_rootBytes;

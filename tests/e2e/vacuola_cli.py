@@ -136,7 +136,8 @@ def scenario_statuses(args, work):
 
     # A full standard output fails the run; a name's control characters print as "?".
     os.rmdir(os.path.join(cli.folder, xs.day_log_name()))
-    os.makedirs(os.path.join(root, "e\nf\x1b[2J/g"))
+    # g waits for h, so e's question comes before g goes (No), after h is gone.
+    os.makedirs(os.path.join(root, "e\nf\x1b[2J/g/h"))
     os.chmod(os.path.join(root, "e\nf\x1b[2J"), 0o555)
     with open("/dev/full", "wb") as full:
         rc, _, err = cli.run("--sweep", "-n", root, stdout=full)
@@ -146,7 +147,7 @@ def scenario_statuses(args, work):
     expect_equal((rc, err.splitlines()), (1, ["vacuola: 読取専用属性の付いたフォルダを残しました %s/e?f?[2J" % root,
                                               "vacuola: 標準出力に書き込めません: (28)No space left on device"]),
                  "sweep >/dev/full")
-    expect(cli.log_text().count(root + "/e\nf\x1b[2J/g") == 0 and "%s/e?f?[2J/g\r\n" % root in cli.log_text(),
+    expect(cli.log_text().count(root + "/e\nf\x1b[2J/g") == 0 and "%s/e?f?[2J/g/h\r\n" % root in cli.log_text(),
            "log of the sweep >/dev/full")
 
     # "--" ends the options; bundled letters; the folder joined to --sweep.

@@ -47,6 +47,7 @@ public:
     int listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status) override;
     int folderReadOnly(const QString &path, bool &readOnly) override;
     int clearReadOnly(const QString &path) override;
+    int restoreReadOnly(const QString &path) override;
     int deleteFile(const QString &folder, const QString &name) override;
     int removeFolder(const QString &path) override;
 
@@ -115,6 +116,11 @@ int FaultyTree::clearReadOnly(const QString &path)
     if (const int error = m_owner.fault(FsOp::ClearReadOnly, path))
         return error;
     return m_real->clearReadOnly(path);
+}
+
+int FaultyTree::restoreReadOnly(const QString &path)
+{
+    return m_real->restoreReadOnly(path);
 }
 
 int FaultyTree::deleteFile(const QString &folder, const QString &name)

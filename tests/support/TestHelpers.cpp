@@ -2,8 +2,11 @@
 
 #include "core/RegisterLists.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QLocale>
+
+#include <unistd.h>
 
 namespace Vacuola::Test {
 
@@ -44,6 +47,18 @@ DescriptorLimit::~DescriptorLimit()
 bool DescriptorLimit::active() const
 {
     return m_active;
+}
+
+bool actAsNobody(const QStringList &folders)
+{
+    constexpr uid_t nobody = 65534;
+    for (const QString &folder : folders) {
+        QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        for (QString entry = folder; !entry.isEmpty(); entry = it.hasNext() ? it.next() : QString())
+            ::lchown(QFile::encodeName(entry).constData(), nobody, nobody);
+    }
+    return ::geteuid() == 0 && ::seteuid(nobody) == 0;
 }
 
 } // namespace Vacuola::Test

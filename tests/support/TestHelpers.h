@@ -38,4 +38,7 @@ private:
     bool m_active = false;
 };
 
+/** Gives the folders, with all they hold, to the ordinary user nobody and acts as them (root only). */
+bool actAsNobody(const QStringList &folders);
+
 } // namespace Vacuola::Test

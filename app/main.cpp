@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
 
     QApplication app(toolkitArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Vacuola"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("vacuola"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(VACUOLA_APP_ID));
     Vacuola::loadQtTranslations();
     QApplication::setWindowIcon(programIcon());
 

@@ -13,12 +13,23 @@ if(NOT vacuola_share_from_bin STREQUAL "../share/vacuola")
 endif()
 
 install(TARGETS vacuola RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped installation (cpack, cmake --install --strip) also drops what Debian's own
+# strip drops: the compilers' notes in .comment and .note.
+install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/vacuola\" COMMAND_ERROR_IS_FATAL ANY)
+endif()")
 install(FILES ${vacuola_data}/vacuola.hlp ${vacuola_data}/installed DESTINATION ${vacuola_share_dir})
 
-install(FILES ${vacuola_data}/vacuola.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-configure_file(${vacuola_data}/org.example.vacuola.metainfo.xml.in
-    ${CMAKE_BINARY_DIR}/data/org.example.vacuola.metainfo.xml @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/data/org.example.vacuola.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The desktop entry and the AppStream component bear the application's reverse-DNS name.
+install(FILES ${vacuola_data}/vacuola.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
+    RENAME ${VACUOLA_APP_ID}.desktop)
+set(VACUOLA_METAINFO_HOMEPAGE "")
+if(VACUOLA_HOMEPAGE)
+    set(VACUOLA_METAINFO_HOMEPAGE "  <url type=\"homepage\">${VACUOLA_HOMEPAGE}</url>\n")
+endif()
+configure_file(${vacuola_data}/vacuola.metainfo.xml.in ${CMAKE_BINARY_DIR}/data/${VACUOLA_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/data/${VACUOLA_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 install(FILES ${vacuola_data}/vacuola.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 foreach(size 16 24 32 48 64 128 256)
@@ -43,4 +54,5 @@ foreach(page IN ITEMS "vacuola.1;man1" "vacuola.ja.1;ja/man1")
 endforeach()
 add_custom_target(vacuola_man ALL DEPENDS ${vacuola_man_pages})
 
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vacuola)
+# The licence is named by the copyright file, in Debian's format; its text is the system's own.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${vacuola_data}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vacuola)

@@ -52,13 +52,15 @@ bool DescriptorLimit::active() const
 bool actAsNobody(const QStringList &folders)
 {
     constexpr uid_t nobody = 65534;
+    // An entry that cannot be handed over leaves the test without its ordinary user.
+    bool handedOver = true;
     for (const QString &folder : folders) {
         QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                         QDirIterator::Subdirectories);
         for (QString entry = folder; !entry.isEmpty(); entry = it.hasNext() ? it.next() : QString())
-            ::lchown(QFile::encodeName(entry).constData(), nobody, nobody);
+            handedOver = ::lchown(QFile::encodeName(entry).constData(), nobody, nobody) == 0 && handedOver;
     }
-    return ::geteuid() == 0 && ::seteuid(nobody) == 0;
+    return handedOver && ::geteuid() == 0 && ::seteuid(nobody) == 0;
 }
 
 } // namespace Vacuola::Test

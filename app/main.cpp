@@ -1,7 +1,10 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessRun.h"
+#include "app/SingleInstance.h"
+#include "app/WindowSession.h"
 #include "platform/Console.h"
 #include "platform/Display.h"
+#include "platform/EndSignals.h"
 #include "ui/QtTranslations.h"
 #include "ui/TForm1.h"
 
@@ -49,6 +52,9 @@ int main(int argc, char *argv[])
         return Vacuola::runHeadless(command);
     }
 
+    // Caught before anything is touched: a logout, a closed terminal or a kill
+    // ends the window as a close does, its sweep's log and its settings kept.
+    const int endSignals = Vacuola::EndSignals::catchIntoPipe();
     QApplication app(toolkitArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Vacuola"));
     QGuiApplication::setDesktopFileName(QStringLiteral(VACUOLA_APP_ID));
@@ -56,7 +62,14 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(programIcon());
 
     arguments = command.folder.isEmpty() ? QStringList() : QStringList{command.folder};
-    Vacuola::TForm1 window(Vacuola::TForm1Services::forExecutable(arguments));
+    const Vacuola::TForm1Services services = Vacuola::TForm1Services::forExecutable(arguments);
+    // One window per settings file: a second start hands its folder to the first.
+    Vacuola::SingleInstance instance(services.settingsFile);
+    if (instance.handOver(arguments))
+        return 0;
+    Vacuola::WindowSession session(endSignals, instance);
+    Vacuola::TForm1 window(services);
+    session.attach(window);
     window.show();
     return QApplication::exec();
 }

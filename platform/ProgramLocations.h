@@ -29,6 +29,13 @@ struct ProgramLocations
     static ProgramLocations forExecutable(const QString &executableFilePath);
     /** The locations of the running program. */
     static ProgramLocations ofThisProgram();
+    /**
+     * A folder of the user's alone where the program's windows find each other:
+     * $XDG_RUNTIME_DIR when it is the user's own and private, otherwise
+     * /tmp/vacuola-UID, made for the user alone when missing. Empty when no such
+     * folder can be had (a stranger's folder of that name, say).
+     */
+    static QString runtimeFolder();
 };
 
 } // namespace Vacuola

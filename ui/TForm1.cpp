@@ -278,16 +278,7 @@ void TForm1::FormDestroy()
         return;
     m_destroyed = true;
     m_display->stop();
-    // The normal placement is saved even if the window was never closed through FormClose.
-    const QRect normal = m_closedPlacement.value_or(m_wiring->placement().normalPlacement());
-    const Placement placement{normal.top(), normal.left(), normal.height(), normal.width()};
-    try {
-        m_wiring->settings().save(m_wiring->searchRegister(), m_wiring->ignoreRegister(),
-                                  m_wiring->exclusions(), *this, placement);
-    } catch (const IoError &error) {
-        // The window is going away: the report has no parent.
-        m_services.dialogs->errorReport(nullptr, error.text());
-    }
+    saveSettings();
     m_wiring->destroySweep();
 }
 

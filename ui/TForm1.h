@@ -83,6 +83,19 @@ public:
      */
     bool AppMessage(QObject *target, QEvent *event);
 
+    // The session around the window
+    /** Saves the settings now, as the close will (the desktop's logout asks for it). */
+    void saveSettings();
+    /**
+     * Ends the window as asked from outside (a signal): open boxes are cancelled,
+     * a running sweep stops as 中止 does and writes its log, then the window
+     * closes and saves the settings.
+     */
+    void endSession();
+    /** A second start's command line: its folder registered and selected as at start-up, the window raised.
+     */
+    void takeHandedFolder(const QStringList &arguments);
+
     /** The latest status text; while a sweep runs the bar may show it up to 33 ms later. */
     QString statusText() const;
     SweepEngine &engine() const;

@@ -24,7 +24,25 @@ bool isRegularFile(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// A real folder (no link) of the user's own that nobody else may enter.
+bool privateFolder(const QString &path)
+{
+    struct stat st;
+    return path.startsWith(u'/') && ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+}
+
 } // namespace
+
+QString ProgramLocations::runtimeFolder()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (privateFolder(runtime))
+        return runtime;
+    const QString own = QDir::tempPath() + QStringLiteral("/vacuola-") + QString::number(::geteuid());
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    return privateFolder(own) ? own : QString();
+}
 
 ProgramLocations ProgramLocations::forExecutable(const QString &executableFilePath)
 {

@@ -10,6 +10,7 @@ Xvfb or xdotool is missing.
 import argparse
 import os
 import shutil
+import signal
 import stat
 import subprocess
 import sys
@@ -377,7 +378,41 @@ def scenario_same_folder(args, work):
         expect("検索フォルダ数=2" in ini_text, "both folders are registered")
 
 
+def scenario_session(args, work):
+    """A second start hands its folder to the window and ends; a SIGTERM ends a sweep
+    as 中止 does, with its log block and the settings saved."""
+    first = os.path.join(work, "first")
+    make_file(first, "keep.txt")
+    second = os.path.join(work, "second")
+    probes = make_broad_tree(second, 64, 300)
+    before = {p: os.stat(p).st_mtime_ns for p in probes}
+    program = xs.Program(args.program, args.help_file, ini=xs.ini_lines({"LOG保存設定": "3"}), parent=work)
+    program.start(first)
+    window = program.main_window()
+    # Named relative to the second start's own folder, which the window does not share.
+    later = subprocess.run([program.executable, "second"], cwd=work, env=program.environment(), timeout=20)
+    expect_equal(later.returncode, 0, "exit code of the second start")
+    expect_equal(len(xs.visible_windows(xs.MAIN_TITLE)), 1, "windows after the second start")
+    # The handed folder is the selected one: the sweep takes it.
+    start_sweep(window)
+    xs.wait_until(lambda: any(os.stat(p).st_mtime_ns != t for p, t in before.items()), 20,
+                  "the sweep to remove a folder", interval=0.001)
+    with program.held():
+        os.kill(program.proc.pid, signal.SIGTERM)
+    rc, _ = program.wait_exit()
+    expect_equal(rc, 0, "exit code after SIGTERM")
+    blocks = log_blocks(program.log_path())
+    expect_equal(len(blocks), 1, "log blocks")
+    expect(second in blocks[0][0] and blocks[0][0].endswith("　終了状態 = 中止"),
+           "title of the ended sweep: %r" % blocks[0][0])
+    ini_text = xs.read_cp932(program.ini).split("\r\n")
+    expect_equal(ini_text[ini_text.index("[検索フォルダ]"):ini_text.index("[検索フォルダ]") + 4],
+                 ["[検索フォルダ]", "検索フォルダ数=2", "検索フォルダ1=" + second, "検索フォルダ2=" + first],
+                 "folders saved at the signal")
+
+
 SCENARIOS = {
+    "session": scenario_session,
     "preview": scenario_preview,
     "first_start": scenario_first_start,
     "sweep": scenario_sweep,

@@ -113,8 +113,18 @@ QString FolderNodes::pathOf(Id id) const
         appendName(name, id);
         names.prepend(name);
     }
-    names.prepend(m_path.left(m_ends.front()));
+    names.prepend(rootPath().toString());
     return names.join(QLatin1Char('/'));
+}
+
+size_t FolderNodes::count() const
+{
+    return m_nameStarts.size();
+}
+
+QStringView FolderNodes::rootPath() const
+{
+    return QStringView(m_path).left(m_ends.front());
 }
 
 FolderNodes::Id FolderNodes::runEnd(size_t run) const

@@ -43,9 +43,15 @@ public:
      */
     std::vector<quint32> walkOrder(const std::function<bool(QStringView, QStringView)> &less) const;
 
+    /** How many folders there are; their ids are 0 to count - 1. */
+    size_t count() const;
+    /** The path of the root, as given to clear(). */
+    QStringView rootPath() const;
+    /** Appends the folder's name. */
+    void appendName(QString &out, Id id) const;
+
 private:
     static constexpr quint32 Wide = 0x80000000u;
-    void appendName(QString &out, Id id) const;
     Id runEnd(size_t run) const;
 
     // Where each folder's name starts in m_names, Wide set for UTF-16; it ends where the next one's begins.

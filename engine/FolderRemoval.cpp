@@ -89,11 +89,12 @@ void SweepEngine::addFolderLine(FolderId folder, const QString &path, int error,
     if (!flags.isEmpty())
         suffix = QStringLiteral(" - ") + (flags.startsWith(QLatin1Char(',')) ? flags.mid(1) : flags);
 
-    const QString line = error == 0 ? printable(path) + suffix
-                                    : printable(path) + printable(marker) + QString::number(error) +
-                                          QLatin1Char(')') + printable(errorMessage(error)) + suffix;
+    const QString tail = error == 0 ? suffix
+                                    : printable(marker) + QString::number(error) + QLatin1Char(')') +
+                                          printable(errorMessage(error)) + suffix;
+    const QString line = printable(path) + tail;
     if (!window.isMarked(OptionMark::Log0))
-        LogList.append({line}, folder);
+        LogList.appendFolder(folder, tail);
     if (error == 0)
         ++DelCount;
     else

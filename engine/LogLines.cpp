@@ -1,75 +1,49 @@
 #include "engine/LogLines.h"
 
+#include "engine/FolderNodes.h"
+#include "engine/PathCursor.h"
 #include "platform/Cp932.h"
+#include "platform/FileSystem.h"
 #include "platform/Locale.h"
 
 #include <algorithm>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <memory>
 
 namespace Vacuola {
 
 namespace {
 
-bool isAscii(QStringView text)
-{
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-}
+// The block goes out in pieces of about this size.
+constexpr qsizetype PieceSize = 1024 * 1024;
 
-// Widens ASCII bytes to UTF-16, sixteen at a time where the processor allows.
-void widen(const char *in, qsizetype size, char16_t *out)
+// How many leading characters two texts share.
+qsizetype sharedPrefix(QStringView a, QStringView b)
 {
+    const qsizetype size = qMin(a.size(), b.size());
+    const char16_t *x = a.utf16();
+    const char16_t *y = b.utf16();
     qsizetype i = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= size; i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_unpacklo_epi8(bytes, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i + 8), _mm_unpackhi_epi8(bytes, zero));
-    }
-#endif
-    for (; i < size; ++i)
-        out[i] = char16_t(static_cast<unsigned char>(in[i]));
+    constexpr qsizetype Block = 32;
+    while (i + Block <= size && std::memcmp(x + i, y + i, Block * sizeof(char16_t)) == 0)
+        i += Block;
+    while (i < size && x[i] == y[i])
+        ++i;
+    return i;
 }
-
-/**
- * The tails of two lines as text for one comparison of a sort. Only the tails
- * are decoded: in a deep tree the lines run to hundreds of characters, and what
- * two lines share is never looked at again.
- */
-class DecodedTails final
-{
-public:
-    /** The text of `bytes` from byte `from` on (a character boundary), in slot 0 or 1. */
-    QStringView text(int slot, QByteArrayView bytes, bool ascii, qsizetype from)
-    {
-        QString &text = m_slots[slot];
-        const QByteArrayView tail = bytes.sliced(from);
-        if (ascii) {
-            text.resize(tail.size());
-            widen(tail.data(), tail.size(), reinterpret_cast<char16_t *>(text.data()));
-        } else {
-            text = QString::fromUtf8(tail);
-        }
-        return text;
-    }
-
-private:
-    QString m_slots[2];
-};
 
 } // namespace
 
 LogLines::LogLines() = default;
 
+LogLines::LogLines(const FolderNodes &nodes) : m_nodes(&nodes) {}
+
 LogLines::~LogLines() = default;
 
 void LogLines::clear()
 {
-    m_bytes = QByteArray();
+    m_tails = QString();
+    std::vector<qsizetype>().swap(m_tailStarts);
     std::vector<Line>().swap(m_lines);
 }
 
@@ -83,23 +57,23 @@ bool LogLines::isEmpty() const
     return m_lines.empty();
 }
 
-void LogLines::append(std::initializer_list<QStringView> pieces, quint32 folder)
+void LogLines::appendFolder(quint32 folder, QStringView tail)
 {
-    Line line{quint32(m_bytes.size()), 0, 1, folder};
-    for (const QStringView piece : pieces) {
-        if (isAscii(piece)) {
-            const qsizetype at = m_bytes.size();
-            m_bytes.resize(at + piece.size());
-            char *out = m_bytes.data() + at;
-            for (const QChar c : piece)
-                *out++ = char(c.unicode());
-        } else {
-            line.ascii = 0;
-            m_bytes += piece.toUtf8();
-        }
+    Line line{folder, NoTail};
+    if (!tail.isEmpty()) {
+        line.tail = quint32(m_tailStarts.size());
+        m_tailStarts.push_back(m_tails.size());
+        m_tails += tail;
     }
-    line.size = quint32(m_bytes.size()) - line.start;
-    m_bytes += "\r\n";
+    m_lines.push_back(line);
+}
+
+void LogLines::append(std::initializer_list<QStringView> pieces)
+{
+    Line line{NoFolder, quint32(m_tailStarts.size())};
+    m_tailStarts.push_back(m_tails.size());
+    for (const QStringView piece : pieces)
+        m_tails += piece;
     m_lines.push_back(line);
 }
 
@@ -109,47 +83,63 @@ void LogLines::insertFirst(QStringView line)
     std::rotate(m_lines.begin(), m_lines.end() - 1, m_lines.end());
 }
 
-QByteArrayView LogLines::bytes(const Line &line) const
+QStringView LogLines::tail(const Line &line) const
 {
-    return QByteArrayView(m_bytes.constData() + line.start, line.size);
-}
-
-QString LogLines::at(qsizetype index) const
-{
-    return QString::fromUtf8(bytes(m_lines[size_t(index)]));
+    if (line.tail == NoTail)
+        return {};
+    const qsizetype start = m_tailStarts[line.tail];
+    const qsizetype end =
+        size_t(line.tail) + 1 < m_tailStarts.size() ? m_tailStarts[line.tail + 1] : m_tails.size();
+    return QStringView(m_tails).sliced(start, end - start);
 }
 
 QStringList LogLines::toStringList() const
 {
+    std::unique_ptr<PathCursor> cursor;
+    if (m_nodes)
+        cursor = std::make_unique<PathCursor>(*m_nodes, PathCursor::Form::Text);
     QStringList lines;
     lines.reserve(size());
-    for (qsizetype i = 0; i < size(); ++i)
-        lines.append(at(i));
+    for (const Line &line : m_lines) {
+        QString text = line.folder != NoFolder ? cursor->text(line.folder) : QString();
+        lines.append(text += tail(line));
+    }
     return lines;
 }
 
 void LogLines::sort(const std::vector<quint32> &places)
 {
     const Locale::IgnoreCaseOrder order;
-    DecodedTails decoded;
+    // One cursor for each side of a comparison: a walk through sorted lines
+    // moves each of them a step at a time.
+    std::unique_ptr<PathCursor> cursors[2];
+    if (m_nodes) {
+        cursors[0] = std::make_unique<PathCursor>(*m_nodes, PathCursor::Form::Text);
+        cursors[1] = std::make_unique<PathCursor>(*m_nodes, PathCursor::Form::Text);
+    }
+    const QString none;
+    QString texts[2];
     const auto less = [&](const Line &a, const Line &b) {
-        const QByteArrayView x = bytes(a);
-        const QByteArrayView y = bytes(b);
+        const QString &left = a.folder != NoFolder ? cursors[0]->text(a.folder) : none;
+        const QString &right = b.folder != NoFolder ? cursors[1]->text(b.folder) : none;
         // What the two lines share up to the last "/" before their first
         // difference collates alike in both, so only what follows is compared.
-        const qsizetype shared = qMin(x.size(), y.size());
-        qsizetype differ = 0;
-        while (differ + 16 <= shared && std::memcmp(x.data() + differ, y.data() + differ, 16) == 0)
-            differ += 16;
-        while (differ < shared && x[differ] == y[differ])
-            ++differ;
-        qsizetype from = differ;
-        while (from > 0 && x[from - 1] != '/')
+        // The folders the two paths share are passed over first, so that
+        // the lines of a deep tree are never made whole.
+        const qsizetype sharedPath = sharedPrefix(left, right);
+        const qsizetype slash = sharedPath > 0 ? left.lastIndexOf(QLatin1Char('/'), sharedPath - 1) : -1;
+        const qsizetype begin = qMax<qsizetype>(slash, 0);
+        texts[0].truncate(0);
+        texts[0].append(QStringView(left).sliced(begin)).append(tail(a));
+        texts[1].truncate(0);
+        texts[1].append(QStringView(right).sliced(begin)).append(tail(b));
+        const QStringView x = texts[0];
+        const QStringView y = texts[1];
+        qsizetype from = sharedPrefix(x, y);
+        while (from > 0 && x[from - 1] != u'/')
             --from;
         from = from > 0 ? from - 1 : 0;
-        const QStringView left = decoded.text(0, x, a.ascii, from);
-        const QStringView right = decoded.text(1, y, b.ascii, from);
-        return order.compare(left, right) < 0;
+        return order.compare(x.sliced(from), y.sliced(from)) < 0;
     };
 
     if (!places.empty()) {
@@ -180,31 +170,29 @@ void LogLines::sort(const std::vector<quint32> &places)
     }
 }
 
-QList<QByteArrayView> LogLines::block(QByteArray &encoded) const
+int LogLines::write(FileAppend &append) const
 {
-    // Text beyond ASCII is encoded first, so that the pieces can point into a buffer that no longer grows.
-    std::vector<qsizetype> ends;
-    encoded.clear();
+    std::unique_ptr<PathCursor> cursor;
+    if (m_nodes)
+        cursor = std::make_unique<PathCursor>(*m_nodes, PathCursor::Form::Cp932);
+    QByteArray piece;
+    piece.reserve(PieceSize + 64 * 1024);
     for (const Line &line : m_lines) {
-        if (!line.ascii) {
-            encoded += Cp932::encode(QString::fromUtf8(bytes(line)));
-            encoded += "\r\n";
-            ends.push_back(encoded.size());
+        if (line.folder != NoFolder)
+            piece += cursor->bytes(line.folder);
+        const QStringView text = tail(line);
+        if (!text.isEmpty())
+            piece += Cp932::encode(text);
+        piece += "\r\n";
+        if (piece.size() >= PieceSize) {
+            if (const int error = append.write({QByteArrayView(piece)}))
+                return error;
+            piece.truncate(0);
         }
     }
-    QList<QByteArrayView> pieces;
-    pieces.reserve(size());
-    qsizetype from = 0;
-    size_t next = 0;
-    for (const Line &line : m_lines) {
-        if (line.ascii) {
-            pieces.append(QByteArrayView(m_bytes.constData() + line.start, line.size + 2));
-        } else {
-            pieces.append(QByteArrayView(encoded.constData() + from, ends[next] - from));
-            from = ends[next++];
-        }
-    }
-    return pieces;
+    if (piece.isEmpty())
+        return 0;
+    return append.write({QByteArrayView(piece)});
 }
 
 } // namespace Vacuola

@@ -10,6 +10,7 @@
 #include "platform/Locale.h"
 #include "platform/TextEditor.h"
 
+#include <memory>
 #include <utility>
 
 namespace Vacuola {
@@ -62,9 +63,14 @@ void SweepEngine::WriteLog(const QDateTime &startTime)
     // The log folder of an installed program is made on first need.
     if (const int error = m_context.fileSystem.makeFolders(m_context.logFolder); error != 0)
         throw IoError::fromErrno(error);
-    // One append for the whole block, encoded once: the file is never rewritten or truncated.
-    QByteArray encoded;
-    const int error = m_context.fileSystem.appendToFile(path, LogList.block(encoded));
+    // One append for the whole block, made a piece at a time from the folder
+    // tree: the block lands whole or not at all, and is never held at once.
+    std::unique_ptr<FileAppend> append;
+    int error = m_context.fileSystem.openAppend(path, append);
+    if (error == 0)
+        error = LogList.write(*append);
+    if (error == 0)
+        error = append->finish();
     if (error != 0)
         throw IoError::fromErrno(error);
 }

@@ -138,11 +138,12 @@ private:
 
     SweepContext m_context;
     quint8 Running = 0;
-    // Folders as nodes of the sweep's tree and log lines as bytes: a sweep of
-    // a million folders keeps all of them in a few megabytes.
+    // Folders as nodes of the sweep's tree and log lines as a folder and a
+    // tail: a sweep of a million folders keeps all of them in a few megabytes,
+    // and a deep tree's log, whose lines hold whole paths, is never held.
     FolderNodes m_nodes;
     std::vector<FolderId> ScanList;
-    LogLines LogList;
+    LogLines LogList{m_nodes};
     qint32 DelCount = 0;
     qint32 ErrCount = 0;
     bool m_busy = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include <fcntl.h>
@@ -76,6 +77,7 @@ FolderChain::~FolderChain() = default;
 
 int FolderChain::openChild(int parentFd, const char *name, int flags, Fd &fd)
 {
+    ++m_opened;
     flags |= O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     if (!m_walk) {
         struct open_how how;
@@ -144,6 +146,18 @@ int FolderChain::descriptor(int level, int &fd)
     int held = level;
     while (held > 0 && !m_levels[size_t(held - 1)].fd.valid())
         --held;
+    if (held != level) {
+        // A held level below that is nearer: climbing from it costs fewer steps.
+        const auto window = m_window.upper_bound(level);
+        const auto anchor = m_anchors.upper_bound(level);
+        int below = window != m_window.end() ? *window : INT_MAX;
+        if (anchor != m_anchors.end())
+            below = std::min(below, *anchor);
+        if (below != INT_MAX && below - level < level - held && climb(below, level) == 0) {
+            fd = m_levels[size_t(level - 1)].fd.get();
+            return 0;
+        }
+    }
     for (int next = held + 1; next <= level; ++next) {
         int parent = 0;
         descriptor(next - 1, parent);
@@ -165,6 +179,36 @@ int FolderChain::descriptor(int level, int &fd)
     }
     fd = m_levels[size_t(level - 1)].fd.get();
     return 0;
+}
+
+int FolderChain::climb(int from, int to)
+{
+    for (int level = from - 1; level >= to; --level) {
+        const Level &entry = m_levels[size_t(level - 1)];
+        // A level never let go was never held: nothing to tell its folder by.
+        if (!entry.known)
+            return ESTALE;
+        ++m_opened;
+        const int below = m_levels[size_t(level)].fd.get();
+        Fd up(::openat(below, "..", m_readFlags | O_DIRECTORY | O_CLOEXEC));
+        if (!up.valid() && (errno == EACCES || errno == EPERM))
+            up.reset(::openat(below, "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!up.valid())
+            return lastError();
+        struct stat st;
+        if (::fstat(up.get(), &st) != 0)
+            return lastError();
+        // Moved, or replaced: the level is opened again by name from above.
+        if (st.st_dev != entry.device || st.st_ino != entry.inode)
+            return ESTALE;
+        hold(level, std::move(up));
+    }
+    return 0;
+}
+
+quint64 FolderChain::opened() const
+{
+    return m_opened;
 }
 
 void FolderChain::setReadFlags(int flags)
@@ -211,12 +255,18 @@ int FolderChain::held() const
     return int(m_anchors.size() + m_window.size());
 }
 
-void FolderChain::release(int level)
+void FolderChain::release(int level, bool remember)
 {
     Level &entry = m_levels[size_t(level - 1)];
     entry.unread = false;
     if (!entry.fd.valid())
         return;
+    struct stat st;
+    if (remember && !entry.known && ::fstat(entry.fd.get(), &st) == 0) {
+        entry.known = true;
+        entry.device = st.st_dev;
+        entry.inode = st.st_ino;
+    }
     entry.fd.reset();
     m_anchors.erase(level);
     m_window.erase(level);
@@ -229,7 +279,7 @@ void FolderChain::trim(int keepFrom)
 {
     while (held() > m_budget) {
         if (!m_window.empty() && *m_window.begin() < keepFrom) {
-            release(*m_window.begin());
+            release(*m_window.begin(), true);
             continue;
         }
         if (m_anchors.size() < 2)

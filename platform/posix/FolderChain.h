@@ -33,7 +33,11 @@ int mountKey(int fd, MountKey &key);
  * descriptor, never by a path. At most a bounded number of descriptors is held
  * (well below the process limit): the deepest levels, and anchors spaced evenly
  * above them; a level whose descriptor was let go is opened again from the
- * deepest held ancestor below it, keeping what is opened on the way.
+ * deepest held ancestor above it, keeping what is opened on the way, or, when
+ * a held level below it is nearer, by climbing from that level through ".."
+ * while each folder met is the one the level held before (device and inode).
+ * A sweep's second phase climbs back through the whole chain so: each level
+ * costs a step or two, whatever the number of descriptors.
  */
 class FolderChain final
 {
@@ -78,6 +82,8 @@ public:
     /** How many descriptors the chain holds at most. */
     int budget() const;
     int held() const;
+    /** How many folders the chain has opened. */
+    quint64 opened() const;
 
 private:
     struct Level
@@ -86,16 +92,23 @@ private:
         qsizetype end = 0;
         Fd fd;
         bool unread = false;
+        // The folder the level held, taken when its descriptor was let go.
+        bool known = false;
+        dev_t device = 0;
+        ino_t inode = 0;
     };
-    void release(int level);
+    void release(int level, bool remember = false);
     void trim(int keepFrom);
+    /** Opens the levels from `from` - 1 up to `to` through "..", from the held level `from`. */
+    int climb(int from, int to);
 
     int m_rootFd;
     MountKey m_rootMount;
     bool m_walk;
     int m_readFlags = O_RDONLY;
     int m_budget;
-    int m_spacing = 1;           // anchors are the held levels at multiples of this
+    int m_spacing = 1; // anchors are the held levels at multiples of this
+    quint64 m_opened = 0;
     std::vector<Level> m_levels; // level n at index n - 1
     std::set<int> m_anchors;
     std::set<int> m_window;

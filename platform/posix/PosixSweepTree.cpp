@@ -83,6 +83,11 @@ int PosixSweepTree::descriptorsHeld() const
     return m_chain ? m_chain->held() : 0;
 }
 
+quint64 PosixSweepTree::foldersOpened() const
+{
+    return m_chain ? m_chain->opened() : 0;
+}
+
 /**
  * Fails with EXDEV for a path that is not the root or below it, and for "." or
  * ".." components or empty ones, which could lead elsewhere. The levels that

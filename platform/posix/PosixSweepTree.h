@@ -40,6 +40,8 @@ public:
     /** How many descriptors the tree holds open at most, and holds now. */
     int descriptorBudget() const;
     int descriptorsHeld() const;
+    /** How many folders below the root the tree has opened. */
+    quint64 foldersOpened() const;
 
 private:
     /** Brings the chain to the folder at `path`; `depth` is its level (0: the root). */

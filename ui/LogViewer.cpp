@@ -18,9 +18,16 @@ LogViewer::LogViewer(FileSystem &fileSystem, QWidget *parent)
     setObjectName(QStringLiteral("LogViewer"));
     m_text->setObjectName(QStringLiteral("LogText"));
     m_text->setReadOnly(true);
-    // Log lines are long and hold tabs; they are shown as written.
+    // Log lines are long and hold tabs; they are shown as written, in a fixed-pitch gothic
+    // as a text editor shows them: a tab then always reaches the next stop of eight
+    // half-width cells at least one cell on, where a proportional font can leave the text
+    // a fraction of a pixel before a stop and the tab invisible.
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_text->setFont(FormStyle::font(14));
+    QFont font = FormStyle::font(14);
+    font.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic")});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    m_text->setFont(font);
     m_text->setTabStopDistance(8 * m_text->fontMetrics().horizontalAdvance(QLatin1Char(' ')));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

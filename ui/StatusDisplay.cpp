@@ -1,8 +1,10 @@
 #include "ui/StatusDisplay.h"
 
+#include "ui/CounterAccess.h"
 #include "ui/Dialogs.h"
 
 #include <QLabel>
+#include <QTextDocument>
 
 namespace Vacuola {
 
@@ -15,6 +17,7 @@ const int IntervalMs = 33;
 StatusDisplay::StatusDisplay(QLabel &statusLabel, QLabel &counter, std::function<bool()> throttled)
     : m_statusLabel(statusLabel), m_counter(counter), m_throttled(std::move(throttled))
 {
+    installCounterAccess(m_counter);
     m_timer.setSingleShot(true);
     QObject::connect(&m_timer, &QTimer::timeout, &m_statusLabel, [this] { showNow(); });
 }
@@ -50,8 +53,14 @@ void StatusDisplay::showLatest()
 void StatusDisplay::showNow()
 {
     m_timer.stop();
-    m_statusLabel.setText(Dialogs::displayText(m_statusText));
-    m_counter.setText(m_counterText);
+    const QString status = Dialogs::displayText(m_statusText);
+    m_statusLabel.setText(status);
+    // The bar has the window's width; a longer text is there whole in its hint.
+    m_statusLabel.setToolTip(status.isEmpty() ? QString() : Qt::convertFromPlainText(status));
+    if (m_counter.text() != m_counterText) {
+        m_counter.setText(m_counterText);
+        counterChanged(m_counter);
+    }
     m_shown.start();
 }
 

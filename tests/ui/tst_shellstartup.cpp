@@ -6,13 +6,17 @@
 #include "ui/HelpViewer.h"
 #include "ui/LogViewer.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include <cerrno>
 
@@ -132,6 +136,21 @@ void ShellStartupTest::helpViewer()
                               QStringLiteral("<h1>目次</h1><p>本文</p>").toUtf8());
     m_rig->find<QAction>(QStringLiteral("HelpCall"))->trigger();
     QVERIFY(m_rig->window->helpViewer()->shownText().startsWith(QStringLiteral("目次")));
+    // A link followed by the keys, then back and forward again as in every help browser.
+    m_rig->program.createFile(QStringLiteral("vacuola.hlp"),
+                              QStringLiteral("<p>目次 <a href=\"b.html\">別頁</a></p>").toUtf8());
+    m_rig->program.createFile(QStringLiteral("b.html"), QStringLiteral("<p>本文</p>").toUtf8());
+    m_rig->find<QAction>(QStringLiteral("HelpCall"))->trigger();
+    auto *browser = m_rig->window->helpViewer()->findChild<QWidget *>(QStringLiteral("HelpBrowser"));
+    const QList<std::pair<QKeyCombination, QString>> steps = {{Qt::Key_Tab, u"目次 別頁"_qs},
+                                                              {Qt::Key_Return, u"本文"_qs},
+                                                              {Qt::ALT | Qt::Key_Left, u"目次 別頁"_qs},
+                                                              {Qt::ALT | Qt::Key_Right, u"本文"_qs},
+                                                              {Qt::Key_Backspace, u"目次 別頁"_qs}};
+    for (const auto &[key, shown] : steps) {
+        QTest::keyClick(browser, key.key(), key.keyboardModifiers());
+        QCOMPARE(m_rig->window->helpViewer()->shownText(), shown);
+    }
 }
 
 void ShellStartupTest::logViewer_data()
@@ -141,11 +160,14 @@ void ShellStartupTest::logViewer_data()
     QTest::addColumn<QString>("starts");
     QTest::addColumn<QString>("ends");
     QTest::newRow("code page 932, at its end")
-        << 0 << 0 << QStringLiteral("x\nx\n") << QStringLiteral("x\n削除件数 = 2\n0:thumbs.db\t\n");
+        << 0 << 0 << QStringLiteral("x\nx\n")
+        << QStringLiteral("x\n削除件数 = 2\n0:thumbs.db\t\n開始日時 = 2026/12/09 12時34分59秒\t処理時間 = "
+                          "0時00分00秒\n");
     QTest::newRow("unreadable") << ENOSPC << 0 << QStringLiteral("LOGファイルを開けません\n") << QString();
     // Past 4 MiB the viewer starts at a whole line; no half character is decoded.
     QTest::newRow("larger than 4 MiB") << 0 << 300000 << QStringLiteral("削除件数 = 2\n削除件数 = 2\n")
-                                       << QStringLiteral("x\n削除件数 = 2\n0:thumbs.db\t\n");
+                                       << QStringLiteral("x\n削除件数 = 2\n0:thumbs.db\t\n開始日時 = "
+                                                         "2026/12/09 12時34分59秒\t処理時間 = 0時00分00秒\n");
 }
 
 void ShellStartupTest::logViewer()
@@ -157,6 +179,7 @@ void ShellStartupTest::logViewer()
     QByteArray bytes = QByteArray("\x8d\xed\x8f\x9c\x8c\x8f\x90\x94 = 2\r\n").repeated(lines);
     bytes += QByteArray("x\r\n").repeated(200);
     bytes += "\x8d\xed\x8f\x9c\x8c\x8f\x90\x94 = 2\r\n0:thumbs.db\t\r\n"; // 削除件数 in code page 932
+    bytes += Cp932::encode(QStringLiteral("開始日時 = 2026/12/09 12時34分59秒\t処理時間 = 0時00分00秒\r\n"));
     const QString log = m_rig->program.createFile(QStringLiteral("Vacuola-20261208.log"), bytes);
     if (readError != 0)
         m_rig->fileSystem.failAll(FsOp::ReadFile, readError);
@@ -166,6 +189,13 @@ void ShellStartupTest::logViewer()
     QVERIFY2(viewer.shownText().startsWith(starts), qPrintable(viewer.shownText().left(40)));
     QVERIFY(viewer.shownText().endsWith(ends));
     QVERIFY(viewer.atEnd());
+    // A tab reaches the next tab stop a whole character on, never a sliver.
+    const auto *text = viewer.findChild<QPlainTextEdit *>(QStringLiteral("LogText"));
+    const QTextBlock block = text->document()->findBlockByNumber(text->document()->blockCount() - 2);
+    text->document()->documentLayout()->blockBoundingRect(block);
+    const int tab = qMax(0, block.text().indexOf(QLatin1Char('\t')));
+    QVERIFY(block.layout()->lineAt(0).cursorToX(tab + 1) - block.layout()->lineAt(0).cursorToX(tab) >=
+            text->fontMetrics().horizontalAdvance(QLatin1Char(' ')));
 }
 
 void ShellStartupTest::firstStart()

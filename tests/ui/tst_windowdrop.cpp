@@ -103,6 +103,9 @@ void WindowDropTest::dropFileTwice()
     QVERIFY(drop(m_rig->window.get(), {file}));
     QCOMPARE(list->count(), 1);
     QCOMPARE(m_rig->window->statusText(), QStringLiteral("入力された管理ファイルは既に登録済みです"));
+    // Wider than the bar, the text is there whole in the bar's hint.
+    QCOMPARE(m_rig->find<QWidget>(QStringLiteral("StatusText"))->toolTip(),
+             QStringLiteral("<p>入力された管理ファイルは既に登録済みです</p>"));
     // A name with a comma is taken as it is: typed-name rules do not apply to drops.
     QVERIFY(drop(m_rig->window.get(), {m_rig->work.createFile(QStringLiteral("x/A,B.txt"))}));
     QCOMPARE(list->item(0)->text(), QStringLiteral("a,b.txt"));

@@ -6,6 +6,7 @@
 #include "tests/ui/WindowRig.h"
 #include "ui/ExclusionDialog.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -119,6 +120,10 @@ void WindowSweepTest::runLockDuringSweepAndRelease()
     QCOMPARE(m_rig->find<QAction>(QStringLiteral("Vacuola"))->text(), QStringLiteral("開始(&S)"));
     QVERIFY(!m_rig->work.exists(QStringLiteral("root")));
     QCOMPARE(m_rig->find<QLabel>(QStringLiteral("DelCounter"))->text(), QStringLiteral("3"));
+    QAccessibleInterface *counter =
+        QAccessible::queryAccessibleInterface(m_rig->find<QLabel>(QStringLiteral("DelCounter")));
+    QCOMPARE(counter->text(QAccessible::Value), QStringLiteral("3"));
+    QCOMPARE(counter->valueInterface()->currentValue(), QVariant(3));
     // The bar shows the summary at once, although it repaints sparingly during a sweep.
     QCOMPARE(m_rig->find<QLabel>(QStringLiteral("StatusText"))->text(), window.statusText());
     QVERIFY(window.statusText().startsWith(QStringLiteral("検索終了")));

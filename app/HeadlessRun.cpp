@@ -191,6 +191,7 @@ int sweep(const CommandLine &command)
     if (command.dryRun) {
         DryRun dryRun(window, names, fileSystem, systemClock(), systemTextEditor(), exclusions);
         dryRun.setLineObserver(print);
+        dryRun.setKeepLines(false);
         window.onStop = [&dryRun] {
             dryRun.stop();
         };

@@ -14,7 +14,8 @@ DryRun::DryRun(WindowServices &window, ManagementFileList &managementFiles, File
     m_engine = std::make_unique<SweepEngine>(SweepContext{*this, m_folders, managementFiles, m_fileSystem,
                                                           clock, textEditor, QString(), exclusions});
     m_engine->setFolderLineObserver([this](const QString &line) {
-        m_lines.append(line);
+        if (m_keepLines)
+            m_lines.append(line);
         if (m_observer)
             m_observer(line);
     });
@@ -75,6 +76,11 @@ QString DryRun::summary() const
         return state + QLatin1Char(' ') + QString::number(removeCount()) + QStringLiteral("件削除予定");
     return state + QStringLiteral(" 削除予定") + QString::number(removeCount()) +
            QStringLiteral("件、エラー") + QString::number(errorCount()) + QStringLiteral("件");
+}
+
+void DryRun::setKeepLines(bool keep)
+{
+    m_keepLines = keep;
 }
 
 void DryRun::setLineObserver(std::function<void(const QString &line)> observer)

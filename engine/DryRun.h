@@ -56,6 +56,11 @@ public:
     /** "確認終了 3件削除予定", "確認中止 削除予定3件、エラー1件", ... */
     QString summary() const;
 
+    /**
+     * Whether lines() keeps the lines (it does unless told otherwise): a run
+     * that only hears them need not hold a tree's worth of paths.
+     */
+    void setKeepLines(bool keep);
     /** Hears each line as the dry run reaches it. */
     void setLineObserver(std::function<void(const QString &line)> observer);
 
@@ -77,6 +82,7 @@ private:
     std::unique_ptr<SweepEngine> m_engine;
     std::function<void(const QString &line)> m_observer;
     QStringList m_lines;
+    bool m_keepLines = true;
     QString m_status;
     bool m_statusShown = true;
     bool m_stopped = false;

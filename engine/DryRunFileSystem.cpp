@@ -1,6 +1,7 @@
 #include "engine/DryRunFileSystem.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace Vacuola {
 
@@ -11,82 +12,116 @@ QString childPath(const QString &folder, const QString &name)
     return folder + QLatin1Char('/') + name;
 }
 
+// How many leading characters two texts share.
+qsizetype sharedPrefix(QStringView a, QStringView b)
+{
+    const qsizetype size = qMin(a.size(), b.size());
+    if (a.utf16() == b.utf16())
+        return size;
+    const char16_t *x = a.utf16();
+    const char16_t *y = b.utf16();
+    qsizetype i = 0;
+    constexpr qsizetype Block = 32;
+    while (i + Block <= size && std::memcmp(x + i, y + i, Block * sizeof(char16_t)) == 0)
+        i += Block;
+    while (i < size && x[i] == y[i])
+        ++i;
+    return i;
+}
+
 } // namespace
 
-/** The swept folder seen through the pretended changes. */
+/**
+ * The swept folder seen through the pretended changes. A change that the real
+ * one would refuse is refused with the error it would give, so that the dry
+ * run fails where the sweep would, and nothing is pretended then.
+ */
 class DryRunTree final : public SweepTree
 {
     Q_DISABLE_COPY_MOVE(DryRunTree)
 
 public:
     DryRunTree(DryRunFileSystem &fileSystem, std::unique_ptr<SweepTree> real)
-        : m_fileSystem(fileSystem), m_real(std::move(real))
+        : m_fs(fileSystem), m_real(std::move(real))
     {}
 
     int listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status) override
     {
-        if (m_fileSystem.isGone(path))
+        if (m_fs.isGone(path))
             return ENOENT;
-        const QSet<QString> &folders = m_fileSystem.m_removedFolders;
-        const QSet<QString> &files = m_fileSystem.m_deletedFiles;
+        const DryRunFileSystem::Node *node = m_fs.m_levels.back().node;
+        if (!node)
+            return m_real->listFolder(path, visit, status);
         const int error = m_real->listFolder(
             path,
             [&](const FolderEntry &entry) {
-                if (entry.kind == EntryKind::Folder && !folders.isEmpty() &&
-                    folders.contains(childPath(path, entry.name)))
+                if (entry.kind == EntryKind::Folder && node->removed.contains(entry.name))
                     return true;
-                if (entry.kind == EntryKind::File && !files.isEmpty() &&
-                    files.contains(childPath(path, entry.name)))
+                if (entry.kind == EntryKind::File && node->deleted.contains(entry.name))
                     return true;
                 return visit(entry);
             },
             status);
-        if (error == 0 && status && m_fileSystem.m_writableFolders.contains(path))
+        if (error == 0 && status && node->writable)
             status->readOnly = false;
         return error;
     }
 
     int folderReadOnly(const QString &path, bool &readOnly) override
     {
-        if (m_fileSystem.isGone(path))
+        if (m_fs.isGone(path))
             return ENOENT;
+        const bool writable = m_fs.m_levels.back().node && m_fs.m_levels.back().node->writable;
         const int error = m_real->folderReadOnly(path, readOnly);
-        if (error == 0 && m_fileSystem.m_writableFolders.contains(path))
+        if (error == 0 && writable)
             readOnly = false;
         return error;
     }
 
     int clearReadOnly(const QString &path) override
     {
-        bool readOnly = false;
-        if (const int error = folderReadOnly(path, readOnly))
+        if (m_fs.isGone(path))
+            return ENOENT;
+        if (const int error = m_real->foreseeClearReadOnly(path))
             return error;
-        m_fileSystem.m_writableFolders.insert(path);
+        m_fs.nodeAt(m_fs.m_levels.size() - 1).writable = true;
         return 0;
     }
 
     int restoreReadOnly(const QString &path) override
     {
-        m_fileSystem.m_writableFolders.remove(path);
+        if (!m_fs.isGone(path) && m_fs.m_levels.back().node)
+            m_fs.m_levels.back().node->writable = false;
         return 0;
     }
 
     int deleteFile(const QString &folder, const QString &name) override
     {
-        const QString path = childPath(folder, name);
-        if (m_fileSystem.isGone(path))
+        if (m_fs.isGone(folder))
             return ENOENT;
-        m_fileSystem.m_deletedFiles.insert(path);
+        const DryRunFileSystem::Node *node = m_fs.m_levels.back().node;
+        if (node && node->deleted.contains(name))
+            return ENOENT;
+        if (const int error = m_real->foreseeDeleteFile(folder, name, node && node->writable))
+            return error;
+        m_fs.nodeAt(m_fs.m_levels.size() - 1).deleted.insert(name);
         return 0;
     }
 
     int removeFolder(const QString &path) override
     {
-        if (m_fileSystem.isGone(path))
+        if (m_fs.isGone(path))
             return ENOENT;
-        // rmdir refuses a folder that still holds an entry, and a mount point.
+        const size_t levels = m_fs.m_levels.size();
+        const bool writable =
+            levels > 1 && m_fs.m_levels[levels - 2].node && m_fs.m_levels[levels - 2].node->writable;
+        if (const int error = m_real->foreseeRemoveFolder(path, writable))
+            return error;
+        // rmdir refuses a folder that still holds an entry. A folder that
+        // cannot be listed may still be removable: shown as going, so that the
+        // preview never hides a folder the sweep could remove.
         bool holdsEntry = false;
-        const int error = listFolder(
+        listFolder(
             path,
             [&holdsEntry](const FolderEntry &) {
                 holdsEntry = true;
@@ -95,16 +130,34 @@ public:
             nullptr);
         if (holdsEntry)
             return ENOTEMPTY;
-        // A folder that cannot be listed may still be removable: shown as going,
-        // so that the preview never hides a folder the sweep could remove.
-        if (error != 0 && m_fileSystem.isMountRoot(path))
-            return EBUSY;
-        m_fileSystem.m_removedFolders.insert(path);
+        m_fs.isGone(path);
+        if (m_fs.m_levels.size() == 1) {
+            m_fs.m_rootRemoved = true;
+            return 0;
+        }
+        // Nothing below it can be reached any more: what was pretended there goes too.
+        DryRunFileSystem::Node &parent = m_fs.nodeAt(m_fs.m_levels.size() - 2);
+        const QString name = path.mid(m_fs.m_levels[m_fs.m_levels.size() - 2].end + 1);
+        parent.folders.erase(name);
+        parent.removed.insert(name);
+        m_fs.m_levels.pop_back();
         return 0;
     }
 
+    int foreseeRemoveFolder(const QString &path, bool writable) override
+    {
+        return m_real->foreseeRemoveFolder(path, writable);
+    }
+
+    int foreseeDeleteFile(const QString &folder, const QString &name, bool writable) override
+    {
+        return m_real->foreseeDeleteFile(folder, name, writable);
+    }
+
+    int foreseeClearReadOnly(const QString &path) override { return m_real->foreseeClearReadOnly(path); }
+
 private:
-    DryRunFileSystem &m_fileSystem;
+    DryRunFileSystem &m_fs;
     std::unique_ptr<SweepTree> m_real;
 };
 
@@ -112,18 +165,73 @@ DryRunFileSystem::DryRunFileSystem(FileSystem &real) : m_real(real) {}
 
 DryRunFileSystem::~DryRunFileSystem() = default;
 
-bool DryRunFileSystem::isGone(const QString &path) const
+void DryRunFileSystem::reset(const QString &root)
 {
-    if (m_removedFolders.isEmpty() && m_deletedFiles.isEmpty())
+    m_root = root;
+    m_rootEnd = root == QLatin1String("/") ? 0 : root.size();
+    m_top = std::make_unique<Node>();
+    m_rootRemoved = false;
+    m_lastPath = root;
+    m_levels.assign(1, Level{m_rootEnd, m_top.get(), false});
+    m_deletedOutside.clear();
+}
+
+bool DryRunFileSystem::lookUp(const QString &path)
+{
+    if (!m_top)
         return false;
-    if (m_deletedFiles.contains(path))
-        return true;
-    // A removed folder held nothing, but a path below it may still be asked about.
-    for (qsizetype end = path.size(); end > 0; end = path.lastIndexOf(QLatin1Char('/'), end - 1)) {
-        if (m_removedFolders.contains(path.left(end)))
-            return true;
+    const bool isRoot = path.size() == m_root.size() && path == m_root;
+    if (!isRoot && (path.size() <= m_rootEnd + 1 || path.at(m_rootEnd) != QLatin1Char('/') ||
+                    QStringView(path).first(m_rootEnd) != QStringView(m_root).first(m_rootEnd)))
+        return false;
+    // The levels the path shares with the last one stand; the rest are walked.
+    const qsizetype shared = sharedPrefix(path, m_lastPath);
+    while (m_levels.size() > 1 &&
+           (m_levels.back().end > shared ||
+            (m_levels.back().end < path.size() && path.at(m_levels.back().end) != QLatin1Char('/'))))
+        m_levels.pop_back();
+    if (isRoot) {
+        m_levels.resize(1);
+    } else {
+        qsizetype start = m_levels.back().end + 1;
+        while (start <= path.size() && m_levels.back().end < path.size()) {
+            qsizetype stop = path.indexOf(QLatin1Char('/'), start);
+            if (stop < 0)
+                stop = path.size();
+            const Level &above = m_levels.back();
+            Node *node = nullptr;
+            bool gone = above.gone;
+            if (above.node && !gone) {
+                const QString name = path.mid(start, stop - start);
+                gone = above.node->removed.contains(name) || above.node->deleted.contains(name);
+                const auto it = above.node->folders.find(name);
+                node = it == above.node->folders.end() ? nullptr : it->second.get();
+            }
+            m_levels.push_back(Level{stop, node, gone});
+            start = stop + 1;
+        }
     }
-    return false;
+    m_lastPath = path;
+    return true;
+}
+
+DryRunFileSystem::Node &DryRunFileSystem::nodeAt(size_t level)
+{
+    if (!m_levels[level].node) {
+        Node &above = nodeAt(level - 1);
+        const qsizetype start = m_levels[level - 1].end + 1;
+        std::unique_ptr<Node> &made = above.folders[m_lastPath.mid(start, m_levels[level].end - start)];
+        made = std::make_unique<Node>();
+        m_levels[level].node = made.get();
+    }
+    return *m_levels[level].node;
+}
+
+bool DryRunFileSystem::isGone(const QString &path)
+{
+    if (!lookUp(path))
+        return m_deletedOutside.contains(path);
+    return m_rootRemoved || m_levels.back().gone;
 }
 
 bool DryRunFileSystem::folderExists(const QString &path)
@@ -153,6 +261,7 @@ FolderIdentity DryRunFileSystem::folderIdentity(const QString &path)
 
 std::unique_ptr<SweepTree> DryRunFileSystem::openTree(const QString &root)
 {
+    reset(root);
     return std::make_unique<DryRunTree>(*this, m_real.openTree(root));
 }
 
@@ -161,7 +270,7 @@ int DryRunFileSystem::listFiles(const QString &folder, const FileVisitor &visit)
     if (isGone(folder))
         return ENOENT;
     return m_real.listFiles(folder, [&](const FileInfo &info) {
-        if (!m_deletedFiles.contains(childPath(folder, info.name)))
+        if (!isGone(childPath(folder, info.name)))
             visit(info);
     });
 }
@@ -170,7 +279,10 @@ int DryRunFileSystem::deleteFile(const QString &path)
 {
     if (!entryExists(path))
         return ENOENT;
-    m_deletedFiles.insert(path);
+    if (lookUp(path) && m_levels.size() > 1)
+        nodeAt(m_levels.size() - 2).deleted.insert(path.mid(m_levels[m_levels.size() - 2].end + 1));
+    else
+        m_deletedOutside.insert(path);
     return 0;
 }
 

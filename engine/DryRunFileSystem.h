@@ -6,6 +6,10 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
 namespace Vacuola {
 
 /**
@@ -40,13 +44,46 @@ public:
 private:
     friend class DryRunTree;
 
+    // What was pretended inside one folder of the swept tree. Only folders in
+    // which something was pretended have one; a removed folder's goes with it,
+    // as nothing below it can be reached any more.
+    struct Node
+    {
+        std::unordered_map<QString, std::unique_ptr<Node>> folders; // subfolders that have one
+        QSet<QString> removed;                                      // subfolders pretended removed
+        QSet<QString> deleted;                                      // files pretended deleted
+        bool writable = false;                                      // owner-write bit pretended added
+    };
+    // One level of the path looked up last: where its component ends, its
+    // node (null when nothing was pretended in it), and whether it is gone.
+    struct Level
+    {
+        qsizetype end;
+        Node *node;
+        bool gone;
+    };
+
+    /** Starts afresh for a sweep of `root`. */
+    void reset(const QString &root);
+    /**
+     * Brings the levels to `path`, sharing those of the path looked up last,
+     * so that a walk through the tree costs one step per call; false when the
+     * path does not lie at or below the swept folder.
+     */
+    bool lookUp(const QString &path);
+    /** The node of the level, made when missing (the levels stand for the path looked up last). */
+    Node &nodeAt(size_t level);
     /** True when the entry, or a folder above it, is one that was pretended away. */
-    bool isGone(const QString &path) const;
+    bool isGone(const QString &path);
 
     FileSystem &m_real;
-    QSet<QString> m_removedFolders;
-    QSet<QString> m_deletedFiles;
-    QSet<QString> m_writableFolders; // read-only folders whose attribute was pretended cleared
+    QString m_root;
+    qsizetype m_rootEnd = 0;
+    std::unique_ptr<Node> m_top;
+    bool m_rootRemoved = false;
+    QString m_lastPath;
+    std::vector<Level> m_levels;
+    QSet<QString> m_deletedOutside; // files outside the swept folder pretended deleted
 };
 
 } // namespace Vacuola

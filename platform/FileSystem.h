@@ -88,6 +88,18 @@ public:
     virtual int deleteFile(const QString &folder, const QString &name) = 0;
     /** rmdir: never removes a folder that holds an entry. The root itself may be removed. */
     virtual int removeFolder(const QString &path) = 0;
+
+    // What a change would meet, found without making it (the dry run): the
+    // error the change would fail with, taken from the same checks the system
+    // makes, in its order. `writable`: the owner-write bit of the folder that
+    // is written (the parent of a removed folder) counts as set.
+
+    /** Removing the folder, whether or not it is empty. */
+    virtual int foreseeRemoveFolder(const QString &path, bool writable) = 0;
+    /** Deleting the regular file `name` in `folder`. */
+    virtual int foreseeDeleteFile(const QString &folder, const QString &name, bool writable) = 0;
+    /** Adding the owner-write bit: only the folder's owner may change its mode. */
+    virtual int foreseeClearReadOnly(const QString &path) = 0;
 };
 
 /**

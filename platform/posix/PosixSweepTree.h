@@ -36,6 +36,9 @@ public:
     int restoreReadOnly(const QString &path) override;
     int deleteFile(const QString &folder, const QString &name) override;
     int removeFolder(const QString &path) override;
+    int foreseeRemoveFolder(const QString &path, bool writable) override;
+    int foreseeDeleteFile(const QString &folder, const QString &name, bool writable) override;
+    int foreseeClearReadOnly(const QString &path) override;
 
     /** How many descriptors the tree holds open at most, and holds now. */
     int descriptorBudget() const;
@@ -49,6 +52,10 @@ private:
     /** Opens the folder of a level afresh from its parent, so that a swap for a link is seen. */
     int openLevel(int depth, int flags, Fd &fd);
     int removeRoot();
+    /** What unlinking `name` in the folder `parent` would meet; a folder with rmdir's rules. */
+    int foreseeUnlink(int parent, const char *name, bool writable, bool folder);
+    /** Whether the tree lies on a file system mounted read-only (asked once). */
+    bool readOnlyMount();
     /** Changes the owner-write bit of a folder, every other mode bit as read. */
     int setOwnerWrite(const QString &path, bool writable);
 
@@ -65,6 +72,7 @@ private:
     QString m_chainPath;
     quint64 m_generation = 0;
     std::vector<char> m_buffer;
+    int m_readOnlyMount = -1; // unknown until asked
 };
 
 } // namespace Vacuola::Posix

@@ -50,6 +50,9 @@ public:
     int restoreReadOnly(const QString &path) override;
     int deleteFile(const QString &folder, const QString &name) override;
     int removeFolder(const QString &path) override;
+    int foreseeRemoveFolder(const QString &path, bool writable) override;
+    int foreseeDeleteFile(const QString &folder, const QString &name, bool writable) override;
+    int foreseeClearReadOnly(const QString &path) override;
 
 private:
     FaultyFileSystem &m_owner;
@@ -135,6 +138,25 @@ int FaultyTree::removeFolder(const QString &path)
     if (const int error = m_owner.fault(FsOp::RemoveFolder, path))
         return error;
     return m_real->removeFolder(path);
+}
+
+// What a change would meet fails as the change itself is made to fail.
+int FaultyTree::foreseeRemoveFolder(const QString &path, bool writable)
+{
+    const int error = m_owner.fault(FsOp::RemoveFolder, path);
+    return error ? error : m_real->foreseeRemoveFolder(path, writable);
+}
+
+int FaultyTree::foreseeDeleteFile(const QString &folder, const QString &name, bool writable)
+{
+    const int error = m_owner.fault(FsOp::DeleteInFolder, folder + QLatin1Char('/') + name);
+    return error ? error : m_real->foreseeDeleteFile(folder, name, writable);
+}
+
+int FaultyTree::foreseeClearReadOnly(const QString &path)
+{
+    const int error = m_owner.fault(FsOp::ClearReadOnly, path);
+    return error ? error : m_real->foreseeClearReadOnly(path);
 }
 
 } // namespace

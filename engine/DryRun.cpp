@@ -13,9 +13,11 @@ DryRun::DryRun(WindowServices &window, ManagementFileList &managementFiles, File
     // The program folder is never used: no log is written and nothing purged.
     m_engine = std::make_unique<SweepEngine>(SweepContext{*this, m_folders, managementFiles, m_fileSystem,
                                                           clock, textEditor, QString(), exclusions});
-    m_engine->setFolderLineObserver([this](const QString &line) {
-        if (m_keepLines)
+    m_engine->setFolderObserver([this](const QString &path, const QString &line) {
+        if (m_keepLines) {
             m_lines.append(line);
+            m_paths.append(path);
+        }
         if (m_observer)
             m_observer(line);
     });
@@ -28,6 +30,7 @@ void DryRun::run(const QString &folder)
     if (m_engine->busy())
         return;
     m_lines.clear();
+    m_paths.clear();
     m_stopped = false;
     // A register of its own, so that the window's keeps its order and selection.
     m_folders.resetToPlaceholder();
@@ -57,6 +60,11 @@ bool DryRun::stopped() const
 const QStringList &DryRun::lines() const
 {
     return m_lines;
+}
+
+const QStringList &DryRun::paths() const
+{
+    return m_paths;
 }
 
 int DryRun::removeCount() const

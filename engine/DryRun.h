@@ -51,6 +51,8 @@ public:
 
     /** The lines of the folders that would go (or fail), in the order the sweep would handle them. */
     const QStringList &lines() const;
+    /** The paths of those folders, line by line. */
+    const QStringList &paths() const;
     int removeCount() const;
     int errorCount() const;
     /** "確認終了 3件削除予定", "確認中止 削除予定3件、エラー1件", ... */
@@ -82,6 +84,7 @@ private:
     std::unique_ptr<SweepEngine> m_engine;
     std::function<void(const QString &line)> m_observer;
     QStringList m_lines;
+    QStringList m_paths;
     bool m_keepLines = true;
     QString m_status;
     bool m_statusShown = true;

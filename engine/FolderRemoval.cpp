@@ -100,7 +100,7 @@ void SweepEngine::addFolderLine(FolderId folder, const QString &path, int error,
     else
         ++ErrCount;
     if (m_folderLineObserver)
-        m_folderLineObserver(line);
+        m_folderLineObserver(path, line);
     window.setRemovalCounter(QString::number(DelCount));
 }
 

@@ -51,7 +51,7 @@ bool ProtectedFolders::wildcardMatch(QStringView pattern, QStringView name, bool
 }
 
 void ProtectedFolders::prepare(const ExclusionRegister &exclusions, FileSystem &fileSystem,
-                               const QString &root)
+                               const QString &root, const QStringList &keptFolders)
 {
     m_fileSystem = &fileSystem;
     // Folders on other file systems are never entered, so the root's case rule holds for every name met.
@@ -73,6 +73,8 @@ void ProtectedFolders::prepare(const ExclusionRegister &exclusions, FileSystem &
         else
             m_names.insert(key(pattern));
     }
+    for (const QString &folder : keptFolders)
+        paths.append(ExclusionRegister::normalized(folder));
     for (const QString &path : std::as_const(paths)) {
         m_paths.insert(path);
         m_lastNames.insert(key(lastComponent(path)));

@@ -26,8 +26,12 @@ public:
     ProtectedFolders();
     ~ProtectedFolders();
 
-    /** Takes the patterns and the system's folders for a sweep of `root`. */
-    void prepare(const ExclusionRegister &exclusions, FileSystem &fileSystem, const QString &root);
+    /**
+     * Takes the patterns and the system's folders for a sweep of `root`, and
+     * `keptFolders`, absolute paths kept for this sweep alone as excluded ones are.
+     */
+    void prepare(const ExclusionRegister &exclusions, FileSystem &fileSystem, const QString &root,
+                 const QStringList &keptFolders = {});
     /** True when the folder `name` in the folder `parent` is protected. */
     bool contains(const QString &parent, const QString &name) const;
     /** True when the swept folder itself is protected. */

@@ -65,7 +65,23 @@ QStringList SweepEngine::logList() const
 
 void SweepEngine::setFolderLineObserver(std::function<void(const QString &line)> observer)
 {
+    if (!observer) {
+        m_folderLineObserver = nullptr;
+        return;
+    }
+    m_folderLineObserver = [observer = std::move(observer)](const QString &, const QString &line) {
+        observer(line);
+    };
+}
+
+void SweepEngine::setFolderObserver(std::function<void(const QString &path, const QString &line)> observer)
+{
     m_folderLineObserver = std::move(observer);
+}
+
+void SweepEngine::keepForNextSweep(const QStringList &folders)
+{
+    m_keptForNextSweep = folders;
 }
 
 QStringList SweepEngine::scanList() const
@@ -98,6 +114,7 @@ void SweepEngine::VacuolaExecute()
 
     WindowServices &window = m_context.window;
     SearchFolderRegister &searchFolders = m_context.searchFolders;
+    const QStringList keptFolders = std::exchange(m_keptForNextSweep, {});
 
     const QString folder = searchFolders.selectedFolder();
     if (folder.isEmpty() || !m_context.fileSystem.folderExists(folder)) {
@@ -129,7 +146,7 @@ void SweepEngine::VacuolaExecute()
     std::vector<FolderId> PendingList;
 
     m_tree = m_context.fileSystem.openTree(m_sweptPath);
-    m_protected.prepare(m_context.exclusions, m_context.fileSystem, m_sweptPath);
+    m_protected.prepare(m_context.exclusions, m_context.fileSystem, m_sweptPath, keptFolders);
 
     while (!ScanList.empty()) {
         if (!Running)

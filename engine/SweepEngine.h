@@ -74,6 +74,13 @@ public:
      * its log line gets, whatever the log option.
      */
     void setFolderLineObserver(std::function<void(const QString &line)> observer);
+    /** The same, with the folder's path as the sweep built it. */
+    void setFolderObserver(std::function<void(const QString &path, const QString &line)> observer);
+    /**
+     * Folders (absolute paths) that the next sweep keeps as it keeps excluded
+     * ones: never entered, never removed. Only that sweep; the next one forgets them.
+     */
+    void keepForNextSweep(const QStringList &folders);
     /** The path of the day's log file for a moment. */
     QString logFilePath(const QDateTime &moment) const;
     /** The text with every control character replaced by "?", so that a name cannot break a log line. */
@@ -169,7 +176,8 @@ private:
     std::vector<quint32> m_keptMemo;
     quint32 m_keptCount = 0;
     std::vector<FolderId> m_keptWay;
-    std::function<void(const QString &line)> m_folderLineObserver;
+    std::function<void(const QString &path, const QString &line)> m_folderLineObserver;
+    QStringList m_keptForNextSweep;
 };
 
 } // namespace Vacuola

@@ -1,6 +1,7 @@
 #include "ui/Dialogs.h"
 
 #include "ui/ExclusionDialog.h"
+#include "ui/PreviewDialog.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -205,37 +206,13 @@ void QtDialogs::errorReport(QWidget *parent, const QString &text)
     box.exec();
 }
 
-bool QtDialogs::preview(QWidget *parent, const QString &summary, const QStringList &lines)
+bool QtDialogs::preview(QWidget *parent, const PreviewContent &content, QStringList &kept)
 {
-    QDialog dialog(parent);
-    dialog.setWindowTitle(QStringLiteral("削除予定の確認"));
-    dialog.setSizeGripEnabled(true);
-    auto *layout = new QVBoxLayout(&dialog);
-    auto *label = new QLabel(summary, &dialog);
-    label->setTextFormat(Qt::PlainText);
-    auto *list = new QPlainTextEdit(&dialog);
-    list->setReadOnly(true);
-    list->setLineWrapMode(QPlainTextEdit::NoWrap);
-    list->setPlainText(lines.join(QLatin1Char('\n')));
-    // Explicit buttons rather than a button box, so that their order is the same under every style.
-    auto *buttons = new QHBoxLayout;
-    auto *start = new QPushButton(QStringLiteral("削除開始"), &dialog);
-    auto *close = new QPushButton(QStringLiteral("閉じる"), &dialog);
-    start->setAutoDefault(false);
-    close->setDefault(true);
-    QObject::connect(start, &QPushButton::clicked, &dialog, &QDialog::accept);
-    QObject::connect(close, &QPushButton::clicked, &dialog, &QDialog::reject);
-    buttons->addStretch(1);
-    buttons->addWidget(start);
-    buttons->addWidget(close);
-    layout->addWidget(label);
-    layout->addWidget(list, 1);
-    layout->addLayout(buttons);
-    QWidget::setTabOrder(list, start);
-    QWidget::setTabOrder(start, close);
-    dialog.resize(480, 320);
-    close->setFocus();
-    return dialog.exec() == QDialog::Accepted;
+    PreviewDialog dialog(parent, content);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    kept = dialog.keptFolders();
+    return true;
 }
 
 bool QtDialogs::exclusions(QWidget *parent, QStringList &patterns)

@@ -6,9 +6,23 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <functional>
+
 class QWidget;
 
 namespace Vacuola {
+
+/** What the preview box shows: a dry run's findings, and what 除外に追加 does. */
+struct PreviewContent
+{
+    QString summary;
+    QString root;      // the swept folder
+    QStringList paths; // the folders the sweep would remove or fail on
+    QStringList lines; // their lines, path by path
+    QString legend;    // the checked management files, as the log's legend line
+    /** Adds folders to the exclusion list; returns those the list now holds. */
+    std::function<QStringList(const QStringList &folders)> exclude;
+};
 
 /**
  * The modal boxes the window shows. The window never opens a box itself, so that
@@ -30,10 +44,12 @@ public:
     /** The application's default error report: critical icon, title "Vacuola", text and ".". */
     virtual void errorReport(QWidget *parent, const QString &text) = 0;
     /**
-     * The folders a sweep would remove: a resizable box with the summary, the
-     * lines, and the buttons "削除開始" and "閉じる" (the default). True for 削除開始.
+     * The folders a sweep would remove (PreviewDialog): a resizable box with the
+     * summary, the folders as a tree to untick, and the buttons "除外に追加",
+     * "削除開始" and "閉じる" (the default). True for 削除開始, with the folders
+     * the sweep has to keep so that the unticked ones stay.
      */
-    virtual bool preview(QWidget *parent, const QString &summary, const QStringList &lines) = 0;
+    virtual bool preview(QWidget *parent, const PreviewContent &content, QStringList &kept) = 0;
     /** The exclusion list dialog (ExclusionDialog) on the patterns; true for OK, with the edited list. */
     virtual bool exclusions(QWidget *parent, QStringList &patterns) = 0;
 
@@ -53,7 +69,7 @@ public:
     bool input(QWidget *parent, const QString &title, const QString &prompt, QString &text) override;
     QString folder(QWidget *parent, const QString &title) override;
     void errorReport(QWidget *parent, const QString &text) override;
-    bool preview(QWidget *parent, const QString &summary, const QStringList &lines) override;
+    bool preview(QWidget *parent, const PreviewContent &content, QStringList &kept) override;
     bool exclusions(QWidget *parent, QStringList &patterns) override;
 };
 

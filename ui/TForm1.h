@@ -120,6 +120,10 @@ private:
     bool sweeping() const;
     /** Enables the preview exactly when the start action is enabled and nothing runs. */
     void updatePreview();
+    /** The checked management files as the log's legend line cites them. */
+    QString managementLegend() const;
+    /** 除外に追加 of the preview: the folders join the exclusion list; those it now holds. */
+    QStringList addExclusions(const QStringList &folders);
     /** Asks a running sweep to stop; it ends at its next folder. */
     void requestStop();
     void FormCreate();

@@ -1,7 +1,10 @@
 // The preview: what a sweep of the selected folder would remove, found by the
-// sweep itself over a file system that only pretends, and 削除開始 to run it.
+// sweep itself over a file system that only pretends, as a tree to untick, and
+// 削除開始 to run it keeping the unticked folders.
 
+#include "core/RegisterLists.h"
 #include "engine/DryRun.h"
+#include "engine/SweepEngine.h"
 #include "platform/FileSystem.h"
 #include "registers/ExclusionRegister.h"
 #include "registers/SearchFolderRegister.h"
@@ -40,7 +43,12 @@ void TForm1::PreviewClick()
     updatePreview();
     m_preview->run(folder);
     const QString summary = m_preview->summary();
-    const QStringList lines = m_preview->lines();
+    PreviewContent content;
+    content.summary = summary;
+    content.root = folder;
+    content.paths = m_preview->paths();
+    content.lines = m_preview->lines();
+    content.legend = managementLegend();
     const bool stopped = m_preview->stopped();
     m_preview.reset();
 
@@ -58,8 +66,44 @@ void TForm1::PreviewClick()
     // Stopped, or another folder chosen meanwhile: nothing to offer.
     if (stopped || folders.selectedFolder() != folder)
         return;
-    if (m_services.dialogs->preview(this, summary, lines) && m_actions.Vacuola->isEnabled())
+    content.exclude = [this](const QStringList &chosen) {
+        return addExclusions(chosen);
+    };
+    QStringList kept;
+    if (m_services.dialogs->preview(this, content, kept) && m_actions.Vacuola->isEnabled()) {
+        // The unticked folders stay as excluded ones do, for this sweep alone.
+        engine().keepForNextSweep(kept);
         VacuolaExecute();
+    }
+}
+
+QString TForm1::managementLegend() const
+{
+    const ManagementFileList &list = m_wiring->ignoreEntries();
+    QString legend;
+    for (int i = 0; i < list.count(); ++i) {
+        if (list.isChecked(i))
+            legend += QString::number(i) + QLatin1Char(':') + SweepEngine::printable(list.name(i)) +
+                      QLatin1Char('\t');
+    }
+    return legend;
+}
+
+QStringList TForm1::addExclusions(const QStringList &folders)
+{
+    ExclusionRegister &exclusions = m_wiring->exclusions();
+    QStringList held;
+    for (const QString &folder : folders) {
+        const QString pattern = ExclusionRegister::normalized(folder);
+        const QString refusal = ExclusionRegister::refusal(exclusions.patterns(), pattern);
+        if (refusal.isEmpty())
+            exclusions.append(pattern);
+        else if (!exclusions.patterns().contains(pattern))
+            setStatusText(refusal);
+        if (exclusions.patterns().contains(pattern))
+            held.append(folder);
+    }
+    return held;
 }
 
 } // namespace Vacuola

@@ -1,6 +1,7 @@
 #include "tests/ui/ScriptedDialogs.h"
 
 #include "ui/ExclusionDialog.h"
+#include "ui/PreviewDialog.h"
 
 namespace Vacuola::Test {
 
@@ -29,9 +30,14 @@ void ScriptedDialogs::errorReport(QWidget *, const QString &text)
     showErrorBox(text + QLatin1Char('.'));
 }
 
-bool ScriptedDialogs::preview(QWidget *, const QString &summary, const QStringList &lines)
+bool ScriptedDialogs::preview(QWidget *parent, const PreviewContent &content, QStringList &kept)
 {
-    previews << QStringList{summary} + lines;
+    previews << QStringList{content.summary} + content.lines;
+    PreviewDialog dialog(parent, content);
+    if (previewScript)
+        previewScript(dialog);
+    if (previewStarts)
+        kept = dialog.keptFolders();
     return previewStarts;
 }
 

@@ -10,7 +10,8 @@
 
 namespace Vacuola {
 class ExclusionDialog;
-}
+class PreviewDialog;
+} // namespace Vacuola
 
 namespace Vacuola::Test {
 
@@ -27,8 +28,11 @@ public:
     QString folder(QWidget *parent, const QString &title) override;
     /** Recorded as shown: the text and ".". */
     void errorReport(QWidget *parent, const QString &text) override;
-    /** Recorded as the summary followed by the lines; answers 削除開始 when `previewStarts`. */
-    bool preview(QWidget *parent, const QString &summary, const QStringList &lines) override;
+    /**
+     * Recorded as the summary followed by the lines; the real box, not shown, is
+     * handed to `previewScript`; answers 削除開始 when `previewStarts`.
+     */
+    bool preview(QWidget *parent, const PreviewContent &content, QStringList &kept) override;
 
     /**
      * The real exclusion dialog, not shown: the script acts on it as the user
@@ -38,6 +42,7 @@ public:
 
     QList<QStringList> previews;
     std::function<void(ExclusionDialog &)> exclusionScript;
+    std::function<void(PreviewDialog &)> previewScript;
     bool previewStarts = false;
 };
 

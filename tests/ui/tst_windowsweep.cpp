@@ -5,6 +5,8 @@
 #include "tests/support/TestHelpers.h"
 #include "tests/ui/WindowRig.h"
 #include "ui/ExclusionDialog.h"
+#include "ui/PreviewDialog.h"
+#include "ui/PreviewTree.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -16,6 +18,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeView>
 
 #include <cerrno>
 
@@ -232,6 +235,7 @@ void WindowSweepTest::previewThenAnswer_data()
     QTest::newRow("削除開始") << QStringLiteral("start");
     QTest::newRow("閉じる") << QStringLiteral("close");
     QTest::newRow("中止 during the preview") << QStringLiteral("stop");
+    QTest::newRow("削除開始 with a/b unticked by Space") << QStringLiteral("untick");
 }
 
 // The preview runs like a sweep (stoppable, the item disabled meanwhile), lists
@@ -258,7 +262,16 @@ void WindowSweepTest::previewThenAnswer()
         if (answer == QLatin1String("stop"))
             start->trigger();
     });
-    m_rig->dialogs.previewStarts = answer == QLatin1String("start");
+    const bool untick = answer == QLatin1String("untick");
+    m_rig->dialogs.previewStarts = answer == QLatin1String("start") || untick;
+    QString ticked;
+    if (untick) {
+        m_rig->dialogs.previewScript = [&](PreviewDialog &box) {
+            box.view()->setCurrentIndex(box.tree().find(root + QStringLiteral("/a/b")));
+            QTest::keyClick(box.view(), Qt::Key_Space);
+            ticked = box.findChild<QLabel *>(QStringLiteral("PreviewCount"))->text();
+        };
+    }
     preview->trigger();
     QVERIFY(checked);
 
@@ -278,6 +291,15 @@ void WindowSweepTest::previewThenAnswer()
     shown.sort();
     QCOMPARE(shown, QStringList({root + QStringLiteral("/a"), root + QStringLiteral("/a/b"),
                                  root + QStringLiteral("/t - 0")}));
+    if (untick) {
+        // a/b stays, and a with it; t goes.
+        QCOMPARE(ticked, QStringLiteral("削除するフォルダ 1件 / 3件"));
+        QCOMPARE(m_rig->window->statusText(), QStringLiteral("検索終了 1件削除しました"));
+        QCOMPARE(m_rig->work.tree(),
+                 QStringList({QStringLiteral("root/"), QStringLiteral("root/a/"), QStringLiteral("root/a/b/"),
+                              QStringLiteral("root/keep/"), QStringLiteral("root/keep/x.txt")}));
+        return;
+    }
     QCOMPARE(m_rig->find<QLabel>(QStringLiteral("DelCounter"))->text(),
              answer == QLatin1String("start") ? QStringLiteral("3") : QStringLiteral("0"));
     if (answer == QLatin1String("start")) {

@@ -1,0 +1,128 @@
+#include "ui/PreviewDialog.h"
+
+#include "ui/PreviewTree.h"
+
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace Vacuola {
+
+namespace {
+
+// Up to this many folders the tree opens fully; a larger one opens at the swept folder.
+const int OpenedFolders = 500;
+
+} // namespace
+
+PreviewDialog::PreviewDialog(QWidget *parent, const PreviewContent &content)
+    : QDialog(parent), m_content(content)
+{
+    setObjectName(QStringLiteral("PreviewDialog"));
+    setWindowTitle(QStringLiteral("削除予定の確認"));
+    setSizeGripEnabled(true);
+    auto *layout = new QVBoxLayout(this);
+    auto *summary = new QLabel(content.summary, this);
+    summary->setTextFormat(Qt::PlainText);
+    layout->addWidget(summary);
+    if (!content.legend.isEmpty()) {
+        // The log's legend line, its tabs shown as gaps.
+        QString legend = content.legend;
+        legend.replace(u'\t', QStringLiteral("  "));
+        auto *legendLabel = new QLabel(QStringLiteral("削除対象管理ファイル  ") + legend.trimmed(), this);
+        legendLabel->setObjectName(QStringLiteral("PreviewLegend"));
+        legendLabel->setTextFormat(Qt::PlainText);
+        layout->addWidget(legendLabel);
+    }
+
+    m_tree = new PreviewTree(content.root, content.paths, content.lines, this);
+    m_view = new QTreeView(this);
+    m_view->setObjectName(QStringLiteral("PreviewTree"));
+    m_view->setHeaderHidden(true);
+    m_view->setUniformRowHeights(true);
+    m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setModel(m_tree);
+    const QModelIndex top = m_tree->index(0, 0);
+    if (m_tree->folderCount() <= OpenedFolders)
+        m_view->expandAll();
+    else
+        m_view->expand(top);
+    m_view->setCurrentIndex(top);
+    layout->addWidget(m_view, 1);
+
+    m_count = new QLabel(this);
+    m_count->setObjectName(QStringLiteral("PreviewCount"));
+    layout->addWidget(m_count);
+    connect(m_tree, &PreviewTree::ticksChanged, this, &PreviewDialog::showCount);
+    showCount();
+
+    // Explicit buttons rather than a button box, so that their order is the same under every style.
+    auto *buttons = new QHBoxLayout;
+    m_exclude = new QPushButton(QStringLiteral("除外に追加"), this);
+    auto *start = new QPushButton(QStringLiteral("削除開始"), this);
+    auto *close = new QPushButton(QStringLiteral("閉じる"), this);
+    m_exclude->setAutoDefault(false);
+    m_exclude->setEnabled(false);
+    start->setAutoDefault(false);
+    close->setDefault(true);
+    connect(m_exclude, &QPushButton::clicked, this, &PreviewDialog::addToExclusionsClicked);
+    connect(start, &QPushButton::clicked, this, &QDialog::accept);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { m_exclude->setEnabled(m_view->selectionModel()->hasSelection()); });
+    buttons->addWidget(m_exclude);
+    buttons->addStretch(1);
+    buttons->addWidget(start);
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+    QWidget::setTabOrder(m_view, m_exclude);
+    QWidget::setTabOrder(m_exclude, start);
+    QWidget::setTabOrder(start, close);
+    resize(480, 360);
+    close->setFocus();
+}
+
+PreviewDialog::~PreviewDialog() = default;
+
+PreviewTree &PreviewDialog::tree() const
+{
+    return *m_tree;
+}
+
+QTreeView *PreviewDialog::view() const
+{
+    return m_view;
+}
+
+QStringList PreviewDialog::keptFolders() const
+{
+    return m_tree->keptFolders();
+}
+
+void PreviewDialog::addToExclusionsClicked()
+{
+    if (!m_content.exclude)
+        return;
+    QStringList folders;
+    QModelIndexList selected = m_view->selectionModel()->selectedIndexes();
+    for (const QModelIndex &index : std::as_const(selected))
+        folders.append(m_tree->path(index));
+    const QStringList excluded = m_content.exclude(folders);
+    // An excluded folder is never entered: it stays with everything below it.
+    for (const QModelIndex &index : std::as_const(selected)) {
+        if (excluded.contains(m_tree->path(index)))
+            m_tree->untick(index);
+    }
+}
+
+void PreviewDialog::showCount()
+{
+    m_count->setText(QStringLiteral("削除するフォルダ ") + QString::number(m_tree->tickedCount()) +
+                     QStringLiteral("件 / ") + QString::number(m_tree->folderCount()) + QStringLiteral("件"));
+}
+
+} // namespace Vacuola

@@ -202,6 +202,8 @@ void TForm1::connectCommands()
     connect(a.FolderView, &QAction::triggered, this, &TForm1::FolderViewClick);
     connect(a.About1, &QAction::triggered, this, &TForm1::About1Click);
     connect(a.HomepageCall, &QAction::triggered, this, &TForm1::HomepageCallClick);
+    // A build that names no home page has none to open.
+    a.HomepageCall->setEnabled(!QByteArrayView(VACUOLA_HOMEPAGE).isEmpty());
     connect(a.HelpCall, &QAction::triggered, this, &TForm1::HelpCallClick);
     connect(a.HelpKey, &QAction::triggered, this, &TForm1::HelpCallClick);
 
@@ -445,6 +447,8 @@ void TForm1::FolderViewClick()
 
 void TForm1::HomepageCallClick()
 {
+    if (QByteArrayView(VACUOLA_HOMEPAGE).isEmpty())
+        return;
     m_services.openUrl(QUrl(QString::fromUtf8(VACUOLA_HOMEPAGE)));
 }
 

@@ -51,7 +51,8 @@ PreviewDialog::PreviewDialog(QWidget *parent, const PreviewContent &content)
         m_view->expandAll();
     else
         m_view->expand(top);
-    m_view->setCurrentIndex(top);
+    // The swept folder is current but not selected, so that 除外に追加 waits for a choice.
+    m_view->selectionModel()->setCurrentIndex(top, QItemSelectionModel::NoUpdate);
     layout->addWidget(m_view, 1);
 
     m_count = new QLabel(this);

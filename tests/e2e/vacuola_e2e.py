@@ -247,7 +247,8 @@ def scenario_restart(args, work):
 
 
 def scenario_preview(args, work):
-    """削除予定の確認 lists without touching anything; 削除開始 in its box then sweeps."""
+    """削除予定の確認 lists without touching anything; 削除開始 in its box then sweeps, keeping a folder
+    unticked by keyboard and the folder above it."""
     root = os.path.join(work, "tree")
     make_dirs(root, ["a/b", "keep/e"])
     make_file(root, "keep/file.txt")
@@ -261,16 +262,16 @@ def scenario_preview(args, work):
     box = program.wait_window("削除予定の確認")
     expect_equal(entries_below(root), before, "tree while the preview box is shown")
     expect(program.logs() == [], "the preview wrote a log")
-    # The box opens on 閉じる; 削除開始 stands before it.
+    # The box opens on 閉じる; 削除開始 and the tree stand before it. In the tree: down to a, right to
+    # its b, Space unticks b; 削除開始 then keeps b and a.
     xs.focus(box)
-    xs.keys("shift+Tab", "space")
+    xs.keys("shift+Tab", "shift+Tab", "Down", "Right", "space", "Tab", "Tab", "space")
     xs.wait_no_window("削除予定の確認")
     blocks = wait_log_blocks(program, 1)
     close_window(program, window)
     expect_equal(len(blocks), 1, "log blocks")
-    check_block(blocks[0], root, "完了", 4, "0:thumbs.db\t",
-                [root + "/a", root + "/a/b", root + "/keep/e", root + "/t - 0"])
-    expect_equal(entries_below(root), ["./", "keep/", "keep/file.txt"], "tree after 削除開始")
+    check_block(blocks[0], root, "完了", 2, "0:thumbs.db\t", [root + "/keep/e", root + "/t - 0"])
+    expect_equal(entries_below(root), ["./", "a/", "a/b/", "keep/", "keep/file.txt"], "tree after 削除開始")
 
 
 class InstalledProgram(xs.Program):

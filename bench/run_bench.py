@@ -4,6 +4,7 @@ on identical trees, and measures their peak memory and the window's stop.
 
     run_bench.py [--build DIR] [--dir DIR] [--folders N] [--big-folders N] [--chain L]
                  [--rounds R] [--window-rounds W] [--big-rounds B] [--no-window]
+                 [--share-folders S] [--share-rounds F] [--delay-us D]
 
 Trees (bench/make_tree.py, seed 1): a broad one and a deep one of N folders
 (default 100,000), a broad one of --big-folders (default 1,000,000; 0 leaves it
@@ -17,7 +18,14 @@ must leave exactly the folders find leaves.
   written) on each N tree, each followed by a stop: 中止 chosen about 0.3 s into a
   sweep of the same tree, timed from the key to the finished log;
 - B rounds (default 3) of find, sweep_bench and sweep_bench --log on the big tree
-  and on the chain.
+  and on the chain;
+- F rounds (default 3) of find, sweep_bench (with its default workers, and with
+  --jobs 1 where it has that option) and the window on a broad tree of S folders
+  (default 10,000; 0 leaves it out) seen through bench/latency_fs, a FUSE
+  passthrough file system that waits D microseconds (default 200) in each
+  directory operation, standing in for a network share. Its copies are made
+  in the folder it passes through, beside it. Left out with the reason when
+  latency_fs was not built (no libfuse3), /dev/fuse or fusermount3 is missing.
 
 The window is driven by bench/window_bench.py and left out when Xvfb or xdotool is
 missing. Prints medians, ratios, peak resident memory (getrusage of each process),
@@ -121,9 +129,10 @@ def file_system(path):
 
 
 class Bench:
-    def __init__(self, args, work):
+    def __init__(self, args, work, view=None):
         self.args = args
         self.work = work
+        self.view = view  # where the contenders see self.work (the share's mount point), if elsewhere
         self.sweep_bench = os.path.join(args.build, "bench", "sweep_bench")
         self.serial = 0
         self.chain = 0  # the levels of the chain being measured: copies are made afresh
@@ -140,23 +149,25 @@ class Bench:
     def contender(self, name, master):
         """Runs one contender on a fresh copy; returns its figures and the folders it left."""
         tree = self.copy(master)
+        seen = os.path.join(self.view, os.path.relpath(tree, self.work)) if self.view else tree
         result = {"log_bytes": 0}
         try:
             if name == "find":
-                s, rss, _ = run(["find", tree, "-depth", "-type", "d", "-empty", "-delete"])
-            elif name in ("sweep", "sweep --log"):
-                cmd = [self.sweep_bench, tree]
+                s, rss, _ = run(["find", seen, "-depth", "-type", "d", "-empty", "-delete"])
+            elif name.startswith("sweep"):
                 logs = None
+                options = name.split()[1:]
                 if name == "sweep --log":
                     logs = tempfile.mkdtemp(prefix="logs-", dir=self.work)
-                    cmd[1:1] = ["--log", logs]
+                    options = ["--log", logs]
+                cmd = [self.sweep_bench] + options + [seen]
                 s, rss, out = run(cmd)
                 print("    %s: %s" % (name, out.strip()))
                 if logs:
                     result["log_bytes"] = folder_bytes(logs)
                     shutil.rmtree(logs)
             elif name == "window":
-                w = run_window(self.args.build, "sweep", tree)
+                w = run_window(self.args.build, "sweep", seen)
                 s, rss = w["seconds"], w["peak_kib"]
                 print("    window: %.3f s, %s" % (s, w["title"]))
             result.update(seconds=s, peak_kib=rss)
@@ -210,22 +221,25 @@ def verdict(ok):
     return "met" if ok else "MISSED"
 
 
-def report_tree(label, results, window, stops, big):
+def report_tree(label, results, window, stops, big, share=False):
     """Table rows and target lines of one tree."""
     f = median(results["find"], "seconds")
     rows = ["| %s | find | %.3f s | 1.00 | %.1f MiB | |" % (label, f, peak_mib(results["find"]))]
     targets = []
-    for name in ("sweep", "sweep --log"):
+    for name in [n for n in results if n != "find"]:
         s = median(results[name], "seconds")
         peak = peak_mib(results[name])
         log = max(r["log_bytes"] for r in results[name]) / MIB
         rows.append("| %s | sweep_bench%s | %.3f s | %.2f | %.1f MiB | %s |"
-                    % (label, " --log" if name != "sweep" else "", s, s / f, peak,
-                       "%.1f MiB" % log if name != "sweep" else ""))
-        if not big:
+                    % (label, name[len("sweep"):], s, s / f, peak,
+                       "%.1f MiB" % log if name == "sweep --log" else ""))
+        # On the share the default workers are to hide the waiting; one worker cannot.
+        if share and name == "sweep":
+            targets.append("%s, %s: %.2f × find (at most 0.2: %s)" % (label, name, s / f, verdict(s / f <= 0.2)))
+        elif not big and not share:
             targets.append("%s, %s: %.2f × find (at most 0.7: %s)" % (label, name, s / f, verdict(s / f <= 0.7)))
         # The log is written from the folder tree, never held whole: its size does not count.
-        limit = 64.0 if name != "sweep" else (24.0 if big else 16.0)
+        limit = 64.0 if name == "sweep --log" else (24.0 if big else 16.0)
         targets.append("%s, %s: peak %.1f MiB (at most %.1f MiB: %s)"
                        % (label, name, peak, limit, verdict(peak <= limit)))
     if window:
@@ -242,10 +256,80 @@ def report_tree(label, results, window, stops, big):
     return rows, targets
 
 
+def share_unavailable(build):
+    """Why the latency-bound share cannot be measured here, or None."""
+    if not os.access(os.path.join(build, "bench", "latency_fs"), os.X_OK):
+        return "bench/latency_fs not built (libfuse3 missing when configured)"
+    if not os.path.exists("/dev/fuse"):
+        return "no /dev/fuse"
+    if shutil.which("fusermount3") is None:
+        return "fusermount3 missing (Debian fuse3)"
+    return None
+
+
+def has_jobs(sweep_bench):
+    """Whether sweep_bench takes --jobs N (it answers a usage error with 2 otherwise)."""
+    empty = tempfile.mkdtemp(prefix="jobs-")
+    try:
+        return subprocess.run([sweep_bench, "--jobs", "1", empty], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0
+    finally:
+        os.rmdir(empty)
+
+
+class Share:
+    """bench/latency_fs showing SOURCE at MOUNT while the block runs."""
+
+    def __init__(self, build, source, mount, delay_us):
+        self.cmd = [os.path.join(build, "bench", "latency_fs"), "--delay-us", str(delay_us), source, mount]
+        self.mount = mount
+
+    def __enter__(self):
+        self.errors = tempfile.TemporaryFile()
+        self.proc = subprocess.Popen(self.cmd, stdout=subprocess.DEVNULL, stderr=self.errors)
+        deadline = time.monotonic() + 10
+        while not os.path.ismount(self.mount):
+            if self.proc.poll() is not None or time.monotonic() > deadline:
+                self.errors.seek(0)
+                sys.exit("latency_fs did not mount: %s" % self.errors.read().decode(errors="replace").strip())
+            time.sleep(0.05)
+        return self
+
+    def __exit__(self, *exc):
+        subprocess.run(["fusermount3", "-u", self.mount], check=False)
+        try:
+            self.proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        self.errors.close()
+
+
+def share_rounds(args, work, window):
+    """The broad tree on the latency-bound share: its rows, targets and shape."""
+    backing = os.path.join(work, "share")
+    mount = os.path.join(work, "mnt")
+    os.mkdir(backing)
+    os.mkdir(mount)
+    bench = Bench(args, backing, view=mount)
+    master = os.path.join(backing, "master")
+    made = make_tree.build(master, args.share_folders, 1)
+    label = "%s broad, latency_fs (%.1f ms)" % ("{:,}".format(made), args.delay_us / 1000.0)
+    shape = "%s: %d levels" % (label, make_tree.depth(master))
+    print(shape)
+    names = ["find", "sweep"] + (["sweep --jobs 1"] if has_jobs(bench.sweep_bench) else [])
+    with Share(args.build, backing, mount, args.delay_us):
+        results = bench.rounds(label, master, names, args.share_rounds)
+        window_results = bench.rounds(label, master, ["find", "window"], args.share_rounds) if window else None
+    rows, targets = report_tree(label, results, window_results, None, False, share=True)
+    remove(master)
+    return rows, targets, shape
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default=os.path.join(HERE, "..", "build"))
-    ap.add_argument("--folders", type=int, default=100000)
+    ap.add_argument("--folders", type=int, default=100000, help="folders of the broad and the deep tree (0 leaves them out)")
     ap.add_argument("--big-folders", type=int, default=1000000)
     ap.add_argument("--chain", type=int, default=20000, help="levels of the chain (0 leaves it out)")
     ap.add_argument("--rounds", type=int, default=7)
@@ -256,6 +340,10 @@ def main():
     ap.add_argument("--dir", default="/dev/shm" if os.path.isdir("/dev/shm") else None,
                     help="where the trees are made (default /dev/shm)")
     ap.add_argument("--no-window", action="store_true", help="leave the window out")
+    ap.add_argument("--share-folders", type=int, default=10000,
+                    help="folders of the tree on the latency-bound share (0 leaves it out)")
+    ap.add_argument("--share-rounds", type=int, default=3)
+    ap.add_argument("--delay-us", type=int, default=200, help="the share's wait in each directory operation")
     args = ap.parse_args()
     args.build = os.path.abspath(args.build)
     if not os.access(os.path.join(args.build, "bench", "sweep_bench"), os.X_OK):
@@ -269,12 +357,17 @@ def main():
 
     began = time.monotonic()
     work = tempfile.mkdtemp(prefix="vacuola-bench-", dir=args.dir)
-    trees = [("broad", False, args.folders, False), ("deep", True, args.folders, False)]
+    trees = [("broad", False, args.folders, False), ("deep", True, args.folders, False)] if args.folders > 0 else []
     if args.big_folders > 0:
         trees.append(("broad", False, args.big_folders, True))
     if args.chain > 0:
         trees.append(("chain", False, args.chain, True))
     rows, targets, shapes = [], [], []
+    share = args.share_folders > 0 and args.share_rounds > 0
+    share_missing = share and share_unavailable(args.build)
+    if share_missing:
+        print("latency-bound share left out: %s" % share_missing)
+        share = False
     try:
         bench = Bench(args, work)
         for shape, deep, folders, big in trees:
@@ -299,14 +392,20 @@ def main():
             rows += r
             targets += t
             remove(master)
+        if share:
+            r, t, shape = share_rounds(args, work, window)
+            rows += r
+            targets += t
+            shapes.append(shape)
     finally:
         remove(work)
 
     lines = ["Machine: %s; trees on %s (%s)." % (machine(), file_system(args.dir or tempfile.gettempdir()),
                                                   args.dir or tempfile.gettempdir()),
              "Trees by bench/make_tree.py, seed 1 (%s); medians of %d rounds (%d of the window, %d of the "
-             "big tree), peak resident memory the largest of all rounds:"
-             % ("; ".join(shapes), args.rounds, args.window_rounds if window else 0, args.big_rounds),
+             "big tree, %d on the share), peak resident memory the largest of all rounds:"
+             % ("; ".join(shapes), args.rounds, args.window_rounds if window else 0, args.big_rounds,
+                args.share_rounds if share else 0),
              "",
              "| Tree | Contender | Time | Ratio to find | Peak memory | Log |",
              "|---|---|---|---|---|---|"] + rows

@@ -6,6 +6,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -64,6 +65,7 @@ PreviewDialog::PreviewDialog(QWidget *parent, const PreviewContent &content)
     // Explicit buttons rather than a button box, so that their order is the same under every style.
     auto *buttons = new QHBoxLayout;
     m_exclude = new QPushButton(QStringLiteral("除外に追加"), this);
+    m_exclude->setObjectName(QStringLiteral("PreviewExclude"));
     auto *start = new QPushButton(QStringLiteral("削除開始"), this);
     auto *close = new QPushButton(QStringLiteral("閉じる"), this);
     m_exclude->setAutoDefault(false);
@@ -108,15 +110,28 @@ void PreviewDialog::addToExclusionsClicked()
 {
     if (!m_content.exclude)
         return;
+    // A folder excluded is never entered, so a selected folder inside another selected one needs no entry.
+    const QModelIndexList selected = m_view->selectionModel()->selectedIndexes();
+    QSet<quintptr> chosen;
+    for (const QModelIndex &index : selected)
+        chosen.insert(index.internalId());
+    QList<QModelIndex> topmost;
     QStringList folders;
-    QModelIndexList selected = m_view->selectionModel()->selectedIndexes();
-    for (const QModelIndex &index : std::as_const(selected))
-        folders.append(m_tree->path(index));
-    const QStringList excluded = m_content.exclude(folders);
-    // An excluded folder is never entered: it stays with everything below it.
-    for (const QModelIndex &index : std::as_const(selected)) {
-        if (excluded.contains(m_tree->path(index)))
-            m_tree->untick(index);
+    for (const QModelIndex &index : selected) {
+        bool inside = false;
+        for (QModelIndex up = index.parent(); up.isValid() && !inside; up = up.parent())
+            inside = chosen.contains(up.internalId());
+        if (!inside) {
+            topmost.append(index);
+            folders.append(m_tree->path(index));
+        }
+    }
+    const QStringList held = m_content.exclude(folders);
+    const QSet<QString> excluded(held.cbegin(), held.cend());
+    // An excluded folder stays with everything below it.
+    for (qsizetype i = 0; i < topmost.size(); ++i) {
+        if (excluded.contains(folders.at(i)))
+            m_tree->untick(topmost.at(i));
     }
 }
 

@@ -236,6 +236,7 @@ void WindowSweepTest::previewThenAnswer_data()
     QTest::newRow("閉じる") << QStringLiteral("close");
     QTest::newRow("中止 during the preview") << QStringLiteral("stop");
     QTest::newRow("削除開始 with a/b unticked by Space") << QStringLiteral("untick");
+    QTest::newRow("削除開始 after 除外に追加 of t") << QStringLiteral("exclude");
 }
 
 // The preview runs like a sweep (stoppable, the item disabled meanwhile), lists
@@ -263,12 +264,17 @@ void WindowSweepTest::previewThenAnswer()
             start->trigger();
     });
     const bool untick = answer == QLatin1String("untick");
-    m_rig->dialogs.previewStarts = answer == QLatin1String("start") || untick;
+    const bool exclude = answer == QLatin1String("exclude");
+    m_rig->dialogs.previewStarts = answer == QLatin1String("start") || untick || exclude;
     QString ticked;
-    if (untick) {
+    if (untick || exclude) {
         m_rig->dialogs.previewScript = [&](PreviewDialog &box) {
-            box.view()->setCurrentIndex(box.tree().find(root + QStringLiteral("/a/b")));
-            QTest::keyClick(box.view(), Qt::Key_Space);
+            box.view()->setCurrentIndex(
+                box.tree().find(root + (untick ? QStringLiteral("/a/b") : QStringLiteral("/t"))));
+            if (untick)
+                QTest::keyClick(box.view(), Qt::Key_Space);
+            else
+                box.findChild<QPushButton *>(QStringLiteral("PreviewExclude"))->click();
             ticked = box.findChild<QLabel *>(QStringLiteral("PreviewCount"))->text();
         };
     }
@@ -298,6 +304,18 @@ void WindowSweepTest::previewThenAnswer()
         QCOMPARE(m_rig->work.tree(),
                  QStringList({QStringLiteral("root/"), QStringLiteral("root/a/"), QStringLiteral("root/a/b/"),
                               QStringLiteral("root/keep/"), QStringLiteral("root/keep/x.txt")}));
+        return;
+    }
+    if (exclude) {
+        QCOMPARE(ticked, QStringLiteral("削除するフォルダ 2件 / 3件"));
+        QCOMPARE(m_rig->work.tree(),
+                 QStringList({QStringLiteral("root/"), QStringLiteral("root/keep/"),
+                              QStringLiteral("root/keep/x.txt"), QStringLiteral("root/t/"),
+                              QStringLiteral("root/t/Thumbs.db")}));
+        m_rig->close();
+        const QString saved = Cp932::decode(readTestFile(m_rig->settingsPath()));
+        QVERIFY2(saved.endsWith(QStringLiteral("除外フォルダ10=") + root + QStringLiteral("/t\r\n")),
+                 qPrintable(saved));
         return;
     }
     QCOMPARE(m_rig->find<QLabel>(QStringLiteral("DelCounter"))->text(),

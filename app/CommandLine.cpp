@@ -29,7 +29,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("V"), QStringLiteral("version")});
     const QCommandLineOption exclude(ExcludeOption, QString(), QStringLiteral("PATTERN"));
-    parser.addOptions({sweep, dryRun, yes, help, version, exclude});
+    const QCommandLineOption trash(QStringLiteral("trash"));
+    const QCommandLineOption noTrash(QStringLiteral("no-trash"));
+    parser.addOptions({sweep, dryRun, yes, help, version, exclude, trash, noTrash});
 
     // "--sweep=FOLDER" is "--sweep FOLDER" with the folder first among the
     // folders; the parser knows values only for options that always take one.
@@ -56,6 +58,15 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     command.dryRun = parser.isSet(dryRun);
     command.yes = parser.isSet(yes);
     command.excludes = parser.values(exclude);
+    // The names in the order given: the last of --trash and --no-trash counts.
+    QString sweepOnly; // the first option given that needs --sweep
+    for (const QString &name : parser.optionNames()) {
+        const bool trashing = trash.names().contains(name) || noTrash.names().contains(name);
+        if (trashing)
+            command.trash = trash.names().contains(name);
+        if (sweepOnly.isEmpty() && (trashing || yes.names().contains(name) || name == ExcludeOption))
+            sweepOnly = yes.names().contains(name) ? QStringLiteral("--yes") : written(name);
+    }
     if (parser.isSet(help)) {
         command.mode = Mode::Help;
     } else if (parser.isSet(version)) {
@@ -80,8 +91,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         command.folder = folders.value(0);
     } else if (!parser.isSet(sweep) && !command.dryRun) {
         command.mode = Mode::UsageError;
-        command.error = (parser.isSet(yes) ? QStringLiteral("--yes") : written(ExcludeOption)) +
-                        QStringLiteral(" は --sweep と共に指定して下さい");
+        command.error = sweepOnly + QStringLiteral(" は --sweep と共に指定して下さい");
     } else if (folders.size() != 1 || folders.constFirst().isEmpty()) {
         command.mode = Mode::UsageError;
         command.error = QStringLiteral("フォルダを1つ指定して下さい");
@@ -108,7 +118,8 @@ QString CommandLine::usage()
 {
     return QStringLiteral(
         "使い方: vacuola [--] [FOLDER]\n"
-        "        vacuola --sweep [--dry-run] [--yes] [--exclude=PATTERN]... [--] FOLDER\n"
+        "        vacuola --sweep [--dry-run] [--yes] [--trash | --no-trash]\n"
+        "                [--exclude=PATTERN]... [--] FOLDER\n"
         "        vacuola --help | --version\n"
         "\n"
         "オプションなしではウィンドウを開き、FOLDER を検索フォルダに登録します。\n"
@@ -119,6 +130,10 @@ QString CommandLine::usage()
         "                 --sweep=FOLDER とも書けます\n"
         "  -n, --dry-run  何も変更せずに、削除されるフォルダを表示します\n"
         "  -y, --yes      読取専用属性の付いたフォルダも属性を解除して削除します\n"
+        "  --trash        この実行に限り、管理ファイルを削除せずにごみ箱へ移動します\n"
+        "  --no-trash     この実行に限り、管理ファイルをごみ箱へ移動せずに削除します\n"
+        "                 (どちらもなければ 設定 → 管理ファイルをごみ箱へ移動 に従います。\n"
+        "                 ごみ箱を置けないファイルシステムでは削除します)\n"
         "  --exclude=PATTERN, --exclude PATTERN\n"
         "                 この実行に限り、設定ファイルの除外フォルダに PATTERN を加えます\n"
         "                 (繰り返して指定できます)\n"

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace Vacuola {
 
 /**
@@ -29,6 +31,8 @@ struct CommandLine
     bool dryRun = false;
     /** A read-only folder loses its attribute and goes, as if the question were answered Yes. */
     bool yes = false;
+    /** --trash, --no-trash (the last one given): management files to the trash or not, for this run. */
+    std::optional<bool> trash;
     /** --exclude: patterns kept for this run besides the settings' exclusion list. */
     QStringList excludes;
     /** The folder to sweep, or the window's folder to register (empty: none). */

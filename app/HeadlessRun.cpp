@@ -166,6 +166,8 @@ int sweep(const CommandLine &command)
         settings.load(folders, nameRegister, exclusions, window, NoPlacement());
     for (const QString &pattern : command.excludes)
         exclusions.append(pattern);
+    if (command.trash)
+        window.setMarked(OptionMark::MoveToTrash, *command.trash);
 
     // Only the folder named here is swept; it is checked as registering it
     // would check it, and never stored.

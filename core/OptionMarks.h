@@ -10,7 +10,8 @@ enum class OptionMark
     Log2,
     Log3,
     DisableReadOnly,
-    NonStop
+    NonStop,
+    MoveToTrash // management files go to the desktop's trash instead of being deleted
 };
 
 /** The marks of the settings menu, read and set by the commands and the settings file. */

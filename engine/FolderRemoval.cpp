@@ -2,6 +2,7 @@
 
 #include "core/RegisterLists.h"
 #include "core/WindowServices.h"
+#include "platform/Clock.h"
 #include "platform/FileSystem.h"
 
 #include <QList>
@@ -148,7 +149,7 @@ int SweepEngine::deleteManagementFiles(const QString &path, QString &flags, QStr
         for (const Found &file : std::as_const(files)) {
             if (file.lower != name)
                 continue;
-            const int error = m_tree->deleteFile(path, file.name);
+            const int error = removeManagementFile(path, file.name);
             // A file that is gone by now is one that does not exist: passed over.
             if (error == ENOENT)
                 continue;
@@ -168,6 +169,22 @@ int SweepEngine::deleteManagementFiles(const QString &path, QString &flags, QStr
             flags += QLatin1Char(',') + QString::number(i);
     }
     return 0;
+}
+
+int SweepEngine::removeManagementFile(const QString &folder, const QString &name)
+{
+    QString trashedAs;
+    int error = EXDEV;
+    if (m_context.window.isMarked(OptionMark::MoveToTrash))
+        error = m_tree->trashFile(folder, name, m_context.clock.now(), trashedAs);
+    // Where no trash can take it, the file is deleted as without the option.
+    if (error == EXDEV) {
+        trashedAs.clear();
+        error = m_tree->deleteFile(folder, name);
+    }
+    if (error == 0 && m_fileObserver)
+        m_fileObserver(folder, name, trashedAs);
+    return error;
 }
 
 QString SweepEngine::printable(const QString &text)

@@ -84,6 +84,12 @@ void SweepEngine::keepForNextSweep(const QStringList &folders)
     m_keptForNextSweep = folders;
 }
 
+void SweepEngine::setManagementFileObserver(
+    std::function<void(const QString &folder, const QString &name, const QString &trashedAs)> observer)
+{
+    m_fileObserver = std::move(observer);
+}
+
 QStringList SweepEngine::scanList() const
 {
     QStringList paths;

@@ -81,6 +81,12 @@ public:
      * ones: never entered, never removed. Only that sweep; the next one forgets them.
      */
     void keepForNextSweep(const QStringList &folders);
+    /**
+     * Hears every management file that went, with the path it has in the
+     * desktop's trash, or an empty text when it was deleted for good.
+     */
+    void setManagementFileObserver(
+        std::function<void(const QString &folder, const QString &name, const QString &trashedAs)> observer);
     /** The path of the day's log file for a moment. */
     QString logFilePath(const QDateTime &moment) const;
     /** The text with every control character replaced by "?", so that a name cannot break a log line. */
@@ -104,6 +110,9 @@ private:
      */
     int deleteManagementFiles(const QString &path, QString &flags, QString &marker,
                               const QStringList *seenFiles);
+    /** Moves one management file to the trash when the option says so, else (or with no trash there) deletes
+     * it. */
+    int removeManagementFile(const QString &folder, const QString &name);
     void reportFailure(const QString &text);
     /** Adds the folder's line (or failure line) and counts it. */
     void addFolderLine(FolderId folder, const QString &path, int error, const QString &marker,
@@ -178,6 +187,7 @@ private:
     std::vector<FolderId> m_keptWay;
     std::function<void(const QString &path, const QString &line)> m_folderLineObserver;
     QStringList m_keptForNextSweep;
+    std::function<void(const QString &folder, const QString &name, const QString &trashedAs)> m_fileObserver;
 };
 
 } // namespace Vacuola

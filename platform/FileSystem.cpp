@@ -1,6 +1,14 @@
 #include "platform/FileSystem.h"
 
+#include <cerrno>
+
 namespace Vacuola {
+
+int SweepTree::trashFile(const QString &, const QString &, const QDateTime &, QString &trashedAs)
+{
+    trashedAs.clear();
+    return EXDEV;
+}
 
 int FileSystem::appendToFile(const QString &path, const QList<QByteArrayView> &pieces)
 {

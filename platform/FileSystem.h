@@ -86,6 +86,14 @@ public:
     virtual int restoreReadOnly(const QString &path) = 0;
     /** Deletes the regular file `name` (one component) in `folder`. Never a folder or a link target. */
     virtual int deleteFile(const QString &folder, const QString &name) = 0;
+    /**
+     * Moves the regular file `name` (one component) in `folder` to the desktop's
+     * trash, recording `when` (local time) as its deletion date; `trashedAs` gets
+     * the path it has there. EXDEV, with nothing done, where no trash can take
+     * it without a copy across file systems.
+     */
+    virtual int trashFile(const QString &folder, const QString &name, const QDateTime &when,
+                          QString &trashedAs);
     /** rmdir: never removes a folder that holds an entry. The root itself may be removed. */
     virtual int removeFolder(const QString &path) = 0;
 

@@ -72,6 +72,10 @@ QString nonStopKey()
 {
     return QStringLiteral("エラーメッセージ抑止");
 }
+QString trashKey()
+{
+    return QStringLiteral("管理ファイルをごみ箱へ移動");
+}
 QString folderCountKey()
 {
     return QStringLiteral("検索フォルダ数");
@@ -165,6 +169,7 @@ SettingsFile::Loaded SettingsFile::load(SearchFolderRegister &folders, Managemen
     loaded.logOption = file.readInteger(mainSection(), logKey(), 2);
     marks.setMarked(OptionMark::DisableReadOnly, file.readBool(mainSection(), readOnlyKey(), false));
     marks.setMarked(OptionMark::NonStop, file.readBool(mainSection(), nonStopKey(), false));
+    marks.setMarked(OptionMark::MoveToTrash, file.readBool(mainSection(), trashKey(), false));
 
     const Placement current = window.placement();
     loaded.placement.top = file.readInteger(mainSection(), topKey(), current.top);
@@ -319,6 +324,10 @@ void SettingsFile::save(const SearchFolderRegister &folders, const ManagementFil
     file.writeInteger(mainSection(), logKey(), logOption);
     file.writeBool(mainSection(), readOnlyKey(), marks.isMarked(OptionMark::DisableReadOnly));
     file.writeBool(mainSection(), nonStopKey(), marks.isMarked(OptionMark::NonStop));
+    // Off, the default, is not written (the file of a user who never turned it
+    // on keeps its bytes); once written, the key follows the mark.
+    if (marks.isMarked(OptionMark::MoveToTrash) || file.hasKey(mainSection(), trashKey()))
+        file.writeBool(mainSection(), trashKey(), marks.isMarked(OptionMark::MoveToTrash));
 
     // The folder of an installed program's settings is made on first need.
     const qsizetype slash = m_path.lastIndexOf(u'/');

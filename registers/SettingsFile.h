@@ -78,7 +78,7 @@ public:
 
     /**
      * Reads the file into the two registers, the exclusion list and the marks of
-     * DisableReadOnly and NonStop. Expects the search folder list to hold its
+     * DisableReadOnly, NonStop and MoveToTrash. Expects the search folder list to hold its
      * placeholder only and the management file list to be empty. A missing or
      * unreadable file gives the defaults; nothing is reported. A file without
      * an exclusion list leaves the register's defaults.

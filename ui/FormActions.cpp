@@ -140,6 +140,8 @@ void buildMainMenu(QMainWindow &window, FormActions &a)
         addMark(setting, QStringLiteral("DisableReadOnly"), QStringLiteral("読取専用属性の解除(&R)"));
     a.NonStop = addMark(setting, QStringLiteral("NonStop"), QStringLiteral("エラーメッセージ抑止(&N)"));
     a.Exclusions = addCommand(setting, QStringLiteral("Exclusions"), QStringLiteral("除外フォルダ(&E)..."));
+    a.MoveToTrash =
+        addMark(setting, QStringLiteral("MoveToTrash"), QStringLiteral("管理ファイルをごみ箱へ移動(&G)"));
 
     QMenu *help1 = submenu(bar, QStringLiteral("Help1"), QStringLiteral("ヘルプ(&H)"), font);
     bar->addMenu(help1);
@@ -197,6 +199,8 @@ QAction *FormActions::mark(OptionMark option) const
         return DisableReadOnly;
     case OptionMark::NonStop:
         return NonStop;
+    case OptionMark::MoveToTrash:
+        return MoveToTrash;
     }
     return nullptr;
 }

@@ -34,6 +34,7 @@ struct FormActions
     QAction *Log[4] = {};
     QAction *DisableReadOnly = nullptr;
     QAction *NonStop = nullptr;
+    QAction *MoveToTrash = nullptr;
 
     // Items with a command of their own
     QAction *Preview = nullptr;

@@ -6,6 +6,8 @@
 #include "platform/posix/PosixSweepTree.h"
 
 #include "platform/posix/PathBytes.h"
+#include "platform/posix/TrashCan.h"
+#include "platform/posix/UserFolders.h"
 
 #include <cerrno>
 #include <climits>
@@ -321,18 +323,16 @@ int PosixSweepTree::setOwnerWrite(const QString &path, bool writable)
     return 0;
 }
 
-int PosixSweepTree::deleteFile(const QString &folder, const QString &name)
+int PosixSweepTree::regularFile(const QString &folder, const QString &name, int &fd, QByteArray &rawName)
 {
     int depth = 0;
     if (const int error = resolve(folder, depth))
         return error;
-    QByteArray rawName;
     if (name.contains(QLatin1Char('/')) || name == QLatin1String(".") || name == QLatin1String("..") ||
         !pathBytes(name, rawName))
         return EINVAL;
     if (rawName.size() > NAME_MAX)
         return ENAMETOOLONG;
-    int fd = -1;
     if (const int error = m_chain->descriptor(depth, fd))
         return error;
     struct stat st;
@@ -342,9 +342,32 @@ int PosixSweepTree::deleteFile(const QString &folder, const QString &name)
         return EISDIR;
     if (!S_ISREG(st.st_mode))
         return EPERM;
+    return 0;
+}
+
+int PosixSweepTree::deleteFile(const QString &folder, const QString &name)
+{
+    int fd = -1;
+    QByteArray rawName;
+    if (const int error = regularFile(folder, name, fd, rawName))
+        return error;
     if (::unlinkat(fd, rawName.constData(), 0) != 0)
         return lastError();
     return 0;
+}
+
+int PosixSweepTree::trashFile(const QString &folder, const QString &name, const QDateTime &when,
+                              QString &trashedAs)
+{
+    trashedAs.clear();
+    int fd = -1;
+    QByteArray rawName;
+    if (const int error = regularFile(folder, name, fd, rawName))
+        return error;
+    // The trash is looked for on first need, where the user's data folder is then.
+    if (!m_trash)
+        m_trash = std::make_unique<TrashCan>(userXdgFolder("XDG_DATA_HOME", "/.local/share"));
+    return m_trash->moveToTrash(fd, rawName, when, trashedAs);
 }
 
 int PosixSweepTree::removeFolder(const QString &path)

@@ -14,6 +14,8 @@
 
 namespace Vacuola::Posix {
 
+class TrashCan;
+
 /**
  * The swept folder and everything below it. Every folder below the root is
  * opened one component at a time relative to its parent's descriptor, without
@@ -35,6 +37,8 @@ public:
     int clearReadOnly(const QString &path) override;
     int restoreReadOnly(const QString &path) override;
     int deleteFile(const QString &folder, const QString &name) override;
+    int trashFile(const QString &folder, const QString &name, const QDateTime &when,
+                  QString &trashedAs) override;
     int removeFolder(const QString &path) override;
     int foreseeRemoveFolder(const QString &path, bool writable) override;
     int foreseeDeleteFile(const QString &folder, const QString &name, bool writable) override;
@@ -56,6 +60,8 @@ private:
     int foreseeUnlink(int parent, const char *name, bool writable, bool folder);
     /** Whether the tree lies on a file system mounted read-only (asked once). */
     bool readOnlyMount();
+    /** Reaches the regular file `name` of a folder: the folder's descriptor and the name's bytes. */
+    int regularFile(const QString &folder, const QString &name, int &fd, QByteArray &rawName);
     /** Changes the owner-write bit of a folder, every other mode bit as read. */
     int setOwnerWrite(const QString &path, bool writable);
 
@@ -73,6 +79,7 @@ private:
     quint64 m_generation = 0;
     std::vector<char> m_buffer;
     int m_readOnlyMount = -1; // unknown until asked
+    std::unique_ptr<TrashCan> m_trash;
 };
 
 } // namespace Vacuola::Posix

@@ -93,6 +93,7 @@ def scenario_statuses(args, work):
             (["--sweep"], {}, "フォルダを1つ指定して下さい"), (["--sweep", "a", "b"], {}, "フォルダを1つ指定して下さい"),
             (["--yes", "x"], {}, "--yes は --sweep と共に指定して下さい"),
             (["--exclude=a", "x"], {}, "--exclude は --sweep と共に指定して下さい"),
+            (["x", "--no-trash", "-y"], {}, "--no-trash は --sweep と共に指定して下さい"),
             (["--sweep", "x", "--exclude"], {}, "値が必要なオプションです: --exclude"),
             (["--", "-x", "y"], {}, "DISPLAY も WAYLAND_DISPLAY も設定されていません" + no_display),
             ([work], {"DISPLAY": ":999"}, "ディスプレイ :999 を開けません" + no_display)):
@@ -163,6 +164,17 @@ def scenario_statuses(args, work):
     expect_equal(cli.run("--sweep", "--exclude", "k?", "--exclude=%s/kept/" % ex, ex),
                  (0, [ex + "/gone", "検索終了 1件削除しました"], ""), "--exclude")
     expect_equal(tree(ex), [".git/", ".git/refs/", "k1/", "k1/x/", "kept/"], "tree after --exclude")
+
+    # --trash and --no-trash decide for one run, the last one given counting: to the home trash, or deleted.
+    data = os.path.join(work, "data")
+    for d, option in (("t", "--trash"), ("n", "--no-trash")):
+        os.makedirs(os.path.join(cli.folder, d))
+        open(os.path.join(cli.folder, d, "Thumbs.db"), "w").close()
+        other = "--no-trash" if option == "--trash" else "--trash"
+        expect_equal(cli.run("--sweep", other, option, os.path.join(cli.folder, d), XDG_DATA_HOME=data),
+                     (0, [os.path.join(cli.folder, d) + " - 0", "検索終了 1件削除しました"], ""), option)
+    expect_equal(tree(data), ["Trash/", "Trash/files/", "Trash/files/Thumbs.db", "Trash/info/",
+                              "Trash/info/Thumbs.db.trashinfo"], "the trash after --trash and --no-trash")
 
 
 def wait_blocked_on_output(proc, timeout=30):

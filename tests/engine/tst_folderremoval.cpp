@@ -3,7 +3,9 @@
 
 #include "platform/FileSystem.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cerrno>
@@ -219,14 +221,28 @@ void FolderRemovalTest::deletedIndexesInSuffix_data()
     QTest::addColumn<bool>("readOnly");
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QString>("suffix");
+    // "off", "on" (the trash of a scratch home), "EXDEV" (no trash there), "shm" (a file system in memory)
+    QTest::addColumn<QString>("trash");
 
+    const QString off = QStringLiteral("off");
     QTest::newRow("read-only, indexes 0 and 2")
-        << true << QStringList{QStringLiteral("a.db"), QStringLiteral("C.DB")} << QStringLiteral(" - R,0,2");
-    QTest::newRow("index 1 only") << false << QStringList{QStringLiteral("b.db")} << QStringLiteral(" - 1");
-    QTest::newRow("nothing done") << false << QStringList{} << QString();
-    QTest::newRow("read-only only") << true << QStringList{} << QStringLiteral(" - R");
+        << true << QStringList{QStringLiteral("a.db"), QStringLiteral("C.DB")} << QStringLiteral(" - R,0,2")
+        << off;
+    QTest::newRow("index 1 only") << false << QStringList{QStringLiteral("b.db")} << QStringLiteral(" - 1")
+                                  << off;
+    QTest::newRow("nothing done") << false << QStringList{} << QString() << off;
+    QTest::newRow("read-only only") << true << QStringList{} << QStringLiteral(" - R") << off;
     QTest::newRow("unchecked name is not deleted")
-        << false << QStringList{QStringLiteral("a.db"), QStringLiteral("d.db")} << QStringLiteral("keeps");
+        << false << QStringList{QStringLiteral("a.db"), QStringLiteral("d.db")} << QStringLiteral("keeps")
+        << off;
+    // The log reads the same whether the files went to the trash or for good.
+    QTest::newRow("to the trash, a name taken there")
+        << true << QStringList{QStringLiteral("a.db"), QStringLiteral("C.DB"), QStringLiteral("e f.db")}
+        << QStringLiteral(" - R,0,2,4") << QStringLiteral("on");
+    QTest::newRow("no trash on that file system: deleted")
+        << false << QStringList{QStringLiteral("b.db")} << QStringLiteral(" - 1") << QStringLiteral("EXDEV");
+    QTest::newRow("no trash on a file system in memory: deleted")
+        << false << QStringList{QStringLiteral("b.db")} << QStringLiteral(" - 1") << QStringLiteral("shm");
 }
 
 void FolderRemovalTest::deletedIndexesInSuffix()
@@ -234,14 +250,34 @@ void FolderRemovalTest::deletedIndexesInSuffix()
     QFETCH(bool, readOnly);
     QFETCH(QStringList, present);
     QFETCH(QString, suffix);
+    QFETCH(QString, trash);
 
     EngineRig rig;
-    rig.checkNames({QStringLiteral("a.db"), QStringLiteral("b.db"), QStringLiteral("c.db")});
+    rig.checkNames(
+        {QStringLiteral("a.db"), QStringLiteral("b.db"), QStringLiteral("c.db"), QStringLiteral("e f.db")});
     rig.files.add(QStringLiteral("d.db"), false);
+    rig.window.setMarked(OptionMark::MoveToTrash, trash != QLatin1String("off"));
+    rig.clock.set(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)));
+    qputenv("XDG_DATA_HOME", rig.area.absolute(QStringLiteral("data")).toUtf8());
+    rig.area.createFile(QStringLiteral("data/Trash/info/a.db.trashinfo"), "taken");
+    QTemporaryDir shm(QStringLiteral("/dev/shm/vacuola-XXXXXX"));
+    if (trash == QLatin1String("shm")) {
+        if (!shm.isValid() ||
+            rig.fs.folderIdentity(shm.path()).device == rig.fs.folderIdentity(rig.root()).device)
+            QSKIP("no file system in memory at /dev/shm beside the scratch folder");
+        QVERIFY(QDir().rmdir(rig.root()) && QFile::link(shm.path(), rig.root()));
+    }
+    if (trash == QLatin1String("EXDEV"))
+        rig.fs.fail(FsOp::TrashInFolder, rig.at(QStringLiteral("f/b.db")), EXDEV);
+    QStringList went;
+    rig.engine.setManagementFileObserver(
+        [&](const QString &folder, const QString &name, const QString &trashedAs) {
+            went << folder + QLatin1Char('|') + name + QLatin1Char('|') + trashedAs;
+        });
     rig.area.createDir(QStringLiteral("root/f"));
     rig.area.createFile(QStringLiteral("root/keep"));
     for (const QString &name : present)
-        rig.area.createFile(QStringLiteral("root/f/") + name);
+        rig.area.createFile(QStringLiteral("root/f/") + name, name.toUtf8());
     if (readOnly)
         rig.area.setReadOnly(QStringLiteral("root/f"), true);
     rig.window.setNextAnswer(Answer::Yes);
@@ -252,9 +288,41 @@ void FolderRemovalTest::deletedIndexesInSuffix()
                                               QStringLiteral("f/d.db"), QStringLiteral("keep")}));
         return;
     }
-    QCOMPARE(folderLines(rig.engine), QStringList{rig.at(QStringLiteral("f")) + suffix});
-    QCOMPARE(rig.rootTree(), QStringList{QStringLiteral("keep")});
+    const QString f = rig.at(QStringLiteral("f"));
+    QCOMPARE(folderLines(rig.engine), QStringList{f + suffix});
+    QCOMPARE(trash == QLatin1String("shm")
+                 ? QDir(shm.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                 : rig.rootTree(),
+             QStringList{QStringLiteral("keep")});
     QCOMPARE(rig.window.counter, QStringLiteral("1"));
+    if (trash == QLatin1String("on")) {
+        const QString bin = rig.area.absolute(QStringLiteral("data/Trash/files/"));
+        QCOMPARE(went, (QStringList{f + QStringLiteral("|a.db|") + bin + QStringLiteral("a.db.2"),
+                                    f + QStringLiteral("|C.DB|") + bin + QStringLiteral("C.DB"),
+                                    f + QStringLiteral("|e f.db|") + bin + QStringLiteral("e f.db")}));
+        QCOMPARE(readTestFile(bin + QStringLiteral("a.db.2")), QByteArray("a.db"));
+        const QByteArray stamp = "\nDeletionDate=2026-03-04T05:06:07\n";
+        const QString info = rig.area.absolute(QStringLiteral("data/Trash/info/"));
+        QCOMPARE(readTestFile(info + QStringLiteral("a.db.2.trashinfo")),
+                 "[Trash Info]\nPath=" + f.toUtf8() + "/a.db" + stamp);
+        QCOMPARE(readTestFile(info + QStringLiteral("e f.db.trashinfo")),
+                 "[Trash Info]\nPath=" + f.toUtf8() + "/e%20f.db" + stamp);
+        QCOMPARE(
+            rig.area.tree().filter(QStringLiteral("data/Trash/")),
+            (QStringList{QStringLiteral("data/Trash/"), QStringLiteral("data/Trash/files/"),
+                         QStringLiteral("data/Trash/files/C.DB"), QStringLiteral("data/Trash/files/a.db.2"),
+                         QStringLiteral("data/Trash/files/e f.db"), QStringLiteral("data/Trash/info/"),
+                         QStringLiteral("data/Trash/info/C.DB.trashinfo"),
+                         QStringLiteral("data/Trash/info/a.db.2.trashinfo"),
+                         QStringLiteral("data/Trash/info/a.db.trashinfo"),
+                         QStringLiteral("data/Trash/info/e f.db.trashinfo")}));
+    } else {
+        QStringList deleted;
+        for (const QString &name : present)
+            deleted << f + QLatin1Char('|') + name + QLatin1Char('|');
+        QCOMPARE(went, deleted);
+        QCOMPARE(rig.area.tree().filter(QStringLiteral("data/Trash/files/")), QStringList());
+    }
 }
 
 void FolderRemovalTest::everySpellingOfANameIsDeleted()

@@ -112,6 +112,22 @@ void TestSettingsFile::firstStartThenSecondStart()
     QCOMPARE(third.exclusions.patterns(), QStringList({QStringLiteral(".git"), QStringLiteral("/srv/表 x")}));
     third.save();
     QCOMPARE(readTestFile(ini), changed);
+
+    // The trash option, off until now and so never written, is written once on and then follows its mark.
+    QVERIFY(!third.window.isMarked(OptionMark::MoveToTrash));
+    third.window.setMarked(OptionMark::MoveToTrash, true);
+    third.save();
+    const QByteArray nonStop = Cp932::encode(QStringLiteral("エラーメッセージ抑止=1\r\n"));
+    QByteArray trashed = changed;
+    trashed.replace(nonStop, nonStop + Cp932::encode(QStringLiteral("管理ファイルをごみ箱へ移動=1\r\n")));
+    QCOMPARE(readTestFile(ini), trashed);
+    Run fourth(ini, fs);
+    fourth.start();
+    QVERIFY(fourth.window.isMarked(OptionMark::MoveToTrash));
+    fourth.window.setMarked(OptionMark::MoveToTrash, false);
+    fourth.save();
+    trashed.replace(Cp932::encode(QStringLiteral("移動=1")), Cp932::encode(QStringLiteral("移動=0")));
+    QCOMPARE(readTestFile(ini), trashed);
 }
 
 void TestSettingsFile::versionRules_data()

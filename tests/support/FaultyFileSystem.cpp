@@ -18,6 +18,8 @@ QString opName(FsOp op)
         return QStringLiteral("ClearReadOnly");
     case FsOp::DeleteInFolder:
         return QStringLiteral("DeleteInFolder");
+    case FsOp::TrashInFolder:
+        return QStringLiteral("TrashInFolder");
     case FsOp::RemoveFolder:
         return QStringLiteral("RemoveFolder");
     case FsOp::ListFiles:
@@ -49,6 +51,8 @@ public:
     int clearReadOnly(const QString &path) override;
     int restoreReadOnly(const QString &path) override;
     int deleteFile(const QString &folder, const QString &name) override;
+    int trashFile(const QString &folder, const QString &name, const QDateTime &when,
+                  QString &trashedAs) override;
     int removeFolder(const QString &path) override;
     int foreseeRemoveFolder(const QString &path, bool writable) override;
     int foreseeDeleteFile(const QString &folder, const QString &name, bool writable) override;
@@ -131,6 +135,16 @@ int FaultyTree::deleteFile(const QString &folder, const QString &name)
     if (const int error = m_owner.fault(FsOp::DeleteInFolder, folder + QLatin1Char('/') + name))
         return error;
     return m_real->deleteFile(folder, name);
+}
+
+int FaultyTree::trashFile(const QString &folder, const QString &name, const QDateTime &when,
+                          QString &trashedAs)
+{
+    if (const int error = m_owner.fault(FsOp::TrashInFolder, folder + QLatin1Char('/') + name)) {
+        trashedAs.clear();
+        return error;
+    }
+    return m_real->trashFile(folder, name, when, trashedAs);
 }
 
 int FaultyTree::removeFolder(const QString &path)

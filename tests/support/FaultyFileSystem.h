@@ -14,6 +14,7 @@ enum class FsOp
     FolderReadOnly, // SweepTree::folderReadOnly(path), and the status read along with listFolder(path)
     ClearReadOnly,  // SweepTree::clearReadOnly(path)
     DeleteInFolder, // SweepTree::deleteFile(folder, name): the path is folder + "/" + name
+    TrashInFolder,  // SweepTree::trashFile(folder, name, ...): the path is folder + "/" + name
     RemoveFolder,   // SweepTree::removeFolder(path)
     ListFiles,      // FileSystem::listFiles(folder)
     DeleteFile,     // FileSystem::deleteFile(path)

@@ -137,6 +137,7 @@ void MainWindowTest::mainMenuTree()
         QStringLiteral("  DisableReadOnly 読取専用属性の解除(&R) [ ]"),
         QStringLiteral("  NonStop エラーメッセージ抑止(&N) [ ]"),
         QStringLiteral("  Exclusions 除外フォルダ(&E)..."),
+        QStringLiteral("  MoveToTrash 管理ファイルをごみ箱へ移動(&G) [ ]"),
         QStringLiteral("Help1 ヘルプ(&H)"),
         QStringLiteral("  About1 バージョン情報(&A)"),
         QStringLiteral("  HomepageCall 作者Homepage(&W)"),

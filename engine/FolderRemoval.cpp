@@ -34,7 +34,6 @@ void SweepEngine::reportFailure(const QString &text)
 void SweepEngine::RemoveFolder(FolderId folder)
 {
     const QString path = m_nodes.path(folder);
-    WindowServices &window = m_context.window;
 
     // The listing that judged this folder empty was made just now; its mode and
     // files stand until a box runs the event loop.
@@ -64,7 +63,9 @@ void SweepEngine::RemoveFolder(FolderId folder)
     const bool filesKnown = listed && !asked;
     error = deleteManagementFiles(path, flags, marker, filesKnown ? &m_lastListing.files : nullptr);
 
-    window.processMessages();
+    pump();
+    if (insideKept(folder))
+        return; // moved out meanwhile
 
     if (error == 0) {
         error = m_tree->removeFolder(path);

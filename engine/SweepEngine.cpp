@@ -157,7 +157,7 @@ void SweepEngine::VacuolaExecute()
     while (!ScanList.empty()) {
         if (!Running)
             break;
-        window.processMessages();
+        pump();
         const int n = int(ScanList.size());
         const bool found = ScanFolder(n);
         const FolderId dir = ScanList[size_t(n - 1)];
@@ -173,7 +173,7 @@ void SweepEngine::VacuolaExecute()
     while (!PendingList.empty()) {
         if (!Running)
             break;
-        window.processMessages();
+        pump();
         const FolderId dir = PendingList.back();
         if (!HasSubFolder(dir))
             RemoveFolder(dir);

@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -89,6 +90,8 @@ public:
         std::function<void(const QString &folder, const QString &name, const QString &trashedAs)> observer);
     /** The path of the day's log file for a moment. */
     QString logFilePath(const QDateTime &moment) const;
+    /** How long at least lies between two checks for folders moved out (tests: 0, every pump). */
+    void setMoveCheckInterval(qint64 nanoseconds);
     /** The text with every control character replaced by "?", so that a name cannot break a log line. */
     static QString printable(const QString &text);
 
@@ -100,6 +103,14 @@ private:
     /** Appends the log block to the day's file. Throws IoError on a file failure. */
     void WriteLog(const QDateTime &startTime);
     void stopRequest();
+    /** Pumps the message queue, then checks that no folder was moved out meanwhile. */
+    void pump();
+    /**
+     * A folder moved out of the swept folder while the sweep holds it: it is
+     * reported once as a folder that is gone from where it was, and nothing
+     * more in it is touched (it is kept with everything in it).
+     */
+    void leaveMovedFolder();
 
     /** Regular files are content unless their lower-cased name is checked; every other kind is content. */
     bool isContentFile(const FolderEntry &entry) const;
@@ -188,6 +199,9 @@ private:
     std::function<void(const QString &path, const QString &line)> m_folderLineObserver;
     QStringList m_keptForNextSweep;
     std::function<void(const QString &folder, const QString &name, const QString &trashedAs)> m_fileObserver;
+    QElapsedTimer m_moveChecked;
+    qint64 m_moveCheckInterval = 1000000;
+    qint64 m_moveCheckWait = 1000000;
 };
 
 } // namespace Vacuola

@@ -96,6 +96,12 @@ public:
                           QString &trashedAs);
     /** rmdir: never removes a folder that holds an entry. The root itself may be removed. */
     virtual int removeFolder(const QString &path) = 0;
+    /**
+     * Checks that the folders the tree holds open still hang from the root
+     * (each one's ".." is the folder above it). When one was moved out, lets go
+     * of it and of everything held below it, and gives its old path; else "".
+     */
+    virtual QString movedFolder() { return QString(); }
 
     // What a change would meet, found without making it (the dry run): the
     // error the change would fail with, taken from the same checks the system

@@ -206,6 +206,48 @@ int FolderChain::climb(int from, int to)
     return 0;
 }
 
+int FolderChain::detachedLevel(dev_t rootDevice, ino_t rootInode) const
+{
+    dev_t aboveDevice = rootDevice;
+    ino_t aboveInode = rootInode;
+    int above = 0;
+    for (int level = 1; level <= depth(); ++level) {
+        const Level &entry = m_levels[size_t(level - 1)];
+        if (!entry.fd.valid())
+            continue;
+        // Up through ".." to the held level above, each folder on the way the
+        // one its level had; a folder that is gone (removed) tells nothing.
+        Fd up;
+        int from = entry.fd.get();
+        for (int step = level - 1; step >= above; --step) {
+            const bool last = step == above;
+            const Level *known = last ? nullptr : &m_levels[size_t(step - 1)];
+            if (known && !known->known)
+                break;
+            struct stat st;
+            if (!last) {
+                up.reset(::openat(from, "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                if (!up.valid() || ::fstat(up.get(), &st) != 0)
+                    break;
+                from = up.get();
+            } else if (::fstatat(from, "..", &st, 0) != 0) {
+                break;
+            }
+            const dev_t device = last ? aboveDevice : known->device;
+            const ino_t inode = last ? aboveInode : known->inode;
+            if (st.st_dev != device || st.st_ino != inode)
+                return step + 1;
+        }
+        struct stat st;
+        if (::fstat(entry.fd.get(), &st) != 0)
+            continue;
+        aboveDevice = st.st_dev;
+        aboveInode = st.st_ino;
+        above = level;
+    }
+    return 0;
+}
+
 quint64 FolderChain::opened() const
 {
     return m_opened;

@@ -82,6 +82,12 @@ public:
     /** How many descriptors the chain holds at most. */
     int budget() const;
     int held() const;
+    /**
+     * The highest level that no longer hangs from the one above it (its ".."
+     * is another folder), the root being `rootDevice` and `rootInode`; 0 when
+     * every level held, and every level between held ones, still does.
+     */
+    int detachedLevel(dev_t rootDevice, ino_t rootInode) const;
     /** How many folders the chain has opened. */
     quint64 opened() const;
 

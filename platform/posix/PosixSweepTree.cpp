@@ -386,6 +386,18 @@ int PosixSweepTree::removeFolder(const QString &path)
     return 0;
 }
 
+QString PosixSweepTree::movedFolder()
+{
+    if (!m_chain)
+        return QString();
+    const int level = m_chain->detachedLevel(m_rootDev, m_rootIno);
+    if (level <= 0)
+        return QString();
+    const QString path = m_chainPath.left(m_chain->end(level));
+    m_chain->truncate(level - 1);
+    return path;
+}
+
 // The swept folder itself: its parent is outside the tree, so it is opened by
 // path and the folder of that name is removed only while it is still the one
 // the tree was opened on.

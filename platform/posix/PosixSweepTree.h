@@ -43,6 +43,7 @@ public:
     int foreseeRemoveFolder(const QString &path, bool writable) override;
     int foreseeDeleteFile(const QString &folder, const QString &name, bool writable) override;
     int foreseeClearReadOnly(const QString &path) override;
+    QString movedFolder() override;
 
     /** How many descriptors the tree holds open at most, and holds now. */
     int descriptorBudget() const;

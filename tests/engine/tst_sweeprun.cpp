@@ -80,6 +80,7 @@ private slots:
     void folderSwappedForLinkLeavesOutsideAlone_data();
     void folderSwappedForLinkLeavesOutsideAlone();
     void unlistableFolderIsReportedAndCounted();
+    void folderMovedOutIsLeft();
 };
 
 void SweepRunTest::init()
@@ -397,6 +398,36 @@ void SweepRunTest::unlistableFolderIsReportedAndCounted()
     QCOMPARE(rig.engine.errCount(), 1);
     QCOMPARE(rig.window.informations.size(), 1);
     QVERIFY(rig.window.informations.first().startsWith(QStringLiteral("フォルダを削除しようとしましたが")));
+}
+
+void SweepRunTest::folderMovedOutIsLeft()
+{
+    EngineRig rig;
+    rig.engine.setMoveCheckInterval(0);
+    rig.window.setMarked(OptionMark::NonStop, true);
+    rig.area.createDir(QStringLiteral("root/a/b/c"));
+    rig.area.createDir(QStringLiteral("root/a/e"));
+    rig.area.createFile(QStringLiteral("root/keep"));
+    rig.area.createDir(QStringLiteral("outside"));
+    bool moved = false;
+    rig.window.onPump = [&] {
+        // The walk pauses with a listed and held, before anything below it: a goes elsewhere.
+        if (!moved && rig.window.status == rig.at(QStringLiteral("a"))) {
+            moved = true;
+            QVERIFY(
+                QDir().rename(rig.at(QStringLiteral("a")), rig.area.absolute(QStringLiteral("outside/a"))));
+        }
+    };
+    rig.sweep();
+    QVERIFY(moved);
+    QCOMPARE(
+        rig.area.tree().filter(QStringLiteral("outside")),
+        (QStringList{QStringLiteral("outside/"), QStringLiteral("outside/a/"), QStringLiteral("outside/a/b/"),
+                     QStringLiteral("outside/a/b/c/"), QStringLiteral("outside/a/e/")}));
+    QCOMPARE(parseLogBlock(rig.engine.logList()).folders,
+             QStringList{rig.at(QStringLiteral("a")) +
+                         QStringLiteral(" ◆ フォルダ削除エラー：(2)No such file or directory")});
+    QCOMPARE(rig.window.status, QStringLiteral("検索終了 削除0件、エラー1件"));
 }
 
 } // namespace Vacuola::Test

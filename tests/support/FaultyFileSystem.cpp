@@ -50,6 +50,7 @@ public:
     int folderReadOnly(const QString &path, bool &readOnly) override;
     int clearReadOnly(const QString &path) override;
     int restoreReadOnly(const QString &path) override;
+    QString movedFolder() override { return m_real->movedFolder(); }
     int deleteFile(const QString &folder, const QString &name) override;
     int trashFile(const QString &folder, const QString &name, const QDateTime &when,
                   QString &trashedAs) override;

@@ -31,17 +31,75 @@ void SweepEngine::reportFailure(const QString &text)
         window.showInformation(text);
 }
 
+void SweepEngine::noteWaiting(FolderId folder, size_t subfolders, bool sawFiles)
+{
+    if (folder >= m_subfoldersLeft.size())
+        m_subfoldersLeft.resize(size_t(folder) + 1 + m_subfoldersLeft.size() / 2, ListAgain);
+    m_subfoldersLeft[folder] = sawFiles || subfolders >= ListAgain ? ListAgain : quint8(subfolders);
+}
+
+void SweepEngine::noteRemoved(FolderId folder)
+{
+    if (folder == m_nodes.root())
+        return;
+    const FolderId parent = m_nodes.parent(folder);
+    if (parent < m_subfoldersLeft.size() && m_subfoldersLeft[parent] != ListAgain &&
+        m_subfoldersLeft[parent] > 0)
+        --m_subfoldersLeft[parent];
+}
+
+bool SweepEngine::removeLeafAtOnce(FolderId folder)
+{
+    // Only where nothing is to be asked: the parent known writable, the folder
+    // itself writable (the tree checks), nothing above it kept. Any other
+    // folder, and one that holds anything, is listed as usual.
+    if (!m_leavesAtOnce || folder == m_nodes.root() || folderState(folder) != Unknown || insideKept(folder))
+        return false;
+    const FolderId parent = m_nodes.parent(folder);
+    const QString path = m_nodes.path(folder);
+    if (folderState(parent) == Unknown) {
+        // What the parent's question would read first: a writable parent needs none.
+        bool readOnly = true;
+        if (m_tree->folderReadOnly(path.left(path.lastIndexOf(QLatin1Char('/'))), readOnly) != 0 || readOnly)
+            return false;
+        setFolderState(parent, Writable);
+    }
+    if (folderState(parent) != Writable && folderState(parent) != Cleared)
+        return false;
+    m_context.window.setStatusText(path);
+    if (m_tree->removeIfEmpty(path) != 0)
+        return false;
+    setFolderState(folder, Done);
+    addFolderLine(folder, path, 0, QString(), QString());
+    noteRemoved(folder);
+    return true;
+}
+
+bool SweepEngine::removeWaitingAtOnce(FolderId folder)
+{
+    if (folder >= m_subfoldersLeft.size() || m_subfoldersLeft[folder] != 0)
+        return false;
+    m_context.window.setStatusText(m_nodes.path(folder));
+    return removeFolder(folder, true);
+}
+
 void SweepEngine::RemoveFolder(FolderId folder)
+{
+    removeFolder(folder, false);
+}
+
+bool SweepEngine::removeFolder(FolderId folder, bool atOnce)
 {
     const QString path = m_nodes.path(folder);
 
     // The listing that judged this folder empty was made just now; its mode and
     // files stand until a box runs the event loop.
-    const bool listed = m_lastListing.valid && m_lastListing.folder == folder;
-    m_lastListing.valid = false;
+    const bool listed = !atOnce && m_lastListing.valid && m_lastListing.folder == folder;
+    if (!atOnce)
+        m_lastListing.valid = false;
     // Nothing inside a folder that stays with all it holds is touched or reported.
     if (insideKept(folder))
-        return;
+        return true;
     // The folder goes from its parent, so the parent's question comes first:
     // keeping the parent keeps this folder too. Then this folder's own, before
     // its management files and the folder itself go.
@@ -49,10 +107,13 @@ void SweepEngine::RemoveFolder(FolderId folder)
     if (folder != m_nodes.root()) {
         const QString parentPath = path.left(path.lastIndexOf(QLatin1Char('/')));
         if (grantWrite(m_nodes.parent(folder), parentPath, nullptr, asked) != Access::Granted)
-            return;
+            return true;
     }
     if (grantWrite(folder, path, listed ? &m_lastListing.status : nullptr, asked) != Access::Granted)
-        return;
+        return true;
+    // A question ran the event loop: anything may have changed in the folder.
+    if (atOnce && asked)
+        return false;
 
     int error = 0;
     QString marker;
@@ -61,14 +122,20 @@ void SweepEngine::RemoveFolder(FolderId folder)
         flags = QStringLiteral("R");
     // A question ran the event loop: anything may have changed in the folder.
     const bool filesKnown = listed && !asked;
-    error = deleteManagementFiles(path, flags, marker, filesKnown ? &m_lastListing.files : nullptr);
+    // A folder removed at once held no file when it was listed.
+    static const QStringList noFiles;
+    error = deleteManagementFiles(path, flags, marker,
+                                  atOnce ? &noFiles : (filesKnown ? &m_lastListing.files : nullptr));
 
     pump();
     if (insideKept(folder))
-        return; // moved out meanwhile
+        return true; // moved out meanwhile
 
     if (error == 0) {
         error = m_tree->removeFolder(path);
+        // Something came into it meanwhile: it is listed, and judged, again.
+        if (atOnce && (error == ENOTEMPTY || error == EEXIST))
+            return false;
         if (error != 0) {
             reportFailure(QStringLiteral("フォルダを削除しようとしましたが、エラーが発生しました\r\r\n") +
                           errorDetail(error) + QStringLiteral("フォルダ名\t") + path);
@@ -76,11 +143,14 @@ void SweepEngine::RemoveFolder(FolderId folder)
         }
     }
     // Whatever was below it has been dealt with: a folder that stays gets its mode back now.
-    if (error == 0)
+    if (error == 0) {
         setFolderState(folder, Done);
-    else if (folderState(folder) == Cleared)
+        noteRemoved(folder);
+    } else if (folderState(folder) == Cleared) {
         restoreReadOnly(folder, path);
+    }
     addFolderLine(folder, path, error, marker, flags);
+    return true;
 }
 
 void SweepEngine::addFolderLine(FolderId folder, const QString &path, int error, const QString &marker,
@@ -94,7 +164,6 @@ void SweepEngine::addFolderLine(FolderId folder, const QString &path, int error,
     const QString tail = error == 0 ? suffix
                                     : printable(marker) + QString::number(error) + QLatin1Char(')') +
                                           printable(errorMessage(error)) + suffix;
-    const QString line = printable(path) + tail;
     if (!window.isMarked(OptionMark::Log0))
         LogList.appendFolder(folder, tail);
     if (error == 0)
@@ -102,7 +171,7 @@ void SweepEngine::addFolderLine(FolderId folder, const QString &path, int error,
     else
         ++ErrCount;
     if (m_folderLineObserver)
-        m_folderLineObserver(path, line);
+        m_folderLineObserver(path, printable(path) + tail);
     window.setRemovalCounter(QString::number(DelCount));
 }
 

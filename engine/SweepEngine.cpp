@@ -143,6 +143,7 @@ void SweepEngine::VacuolaExecute()
     m_sweptPath = folder;
     m_nodes.clear(m_sweptPath);
     std::vector<quint8>().swap(m_folderStates);
+    std::vector<quint8>().swap(m_subfoldersLeft);
     std::vector<quint32>().swap(m_keptMemo);
     m_cleared.clear();
     m_keptCount = 0;
@@ -152,6 +153,7 @@ void SweepEngine::VacuolaExecute()
     std::vector<FolderId> PendingList;
 
     m_tree = m_context.fileSystem.openTree(m_sweptPath);
+    m_leavesAtOnce = m_tree->removesIfEmpty();
     m_protected.prepare(m_context.exclusions, m_context.fileSystem, m_sweptPath, keptFolders);
 
     while (!ScanList.empty()) {
@@ -159,13 +161,20 @@ void SweepEngine::VacuolaExecute()
             break;
         pump();
         const int n = int(ScanList.size());
+        if (removeLeafAtOnce(ScanList.back())) {
+            ScanList.pop_back();
+            continue;
+        }
         const bool found = ScanFolder(n);
         const FolderId dir = ScanList[size_t(n - 1)];
         if (!found) {
-            if (int(ScanList.size()) == n)
+            if (int(ScanList.size()) == n) {
                 RemoveFolder(dir);
-            else
+            } else {
                 PendingList.push_back(dir);
+                noteWaiting(dir, ScanList.size() - size_t(n),
+                            !m_lastListing.files.isEmpty() || m_lastListing.error != 0);
+            }
         }
         ScanList.erase(ScanList.begin() + (n - 1));
     }
@@ -175,10 +184,12 @@ void SweepEngine::VacuolaExecute()
             break;
         pump();
         const FolderId dir = PendingList.back();
-        if (!HasSubFolder(dir))
+        if (removeWaitingAtOnce(dir)) {
+        } else if (!HasSubFolder(dir)) {
             RemoveFolder(dir);
-        else if (folderState(dir) == Cleared)
+        } else if (folderState(dir) == Cleared) {
             restoreReadOnly(dir, m_nodes.path(dir)); // everything below it is done
+        }
         PendingList.pop_back();
     }
 
@@ -261,6 +272,7 @@ bool SweepEngine::ScanFolder(int n)
         &m_lastListing.status);
     m_lastListing.folder = folder;
     m_lastListing.valid = error == 0 && m_lastListing.status.wanted;
+    m_lastListing.error = error;
     return scan.found;
 }
 

@@ -100,6 +100,23 @@ private:
     bool ScanFolder(int n);
     bool HasSubFolder(FolderId folder);
     void RemoveFolder(FolderId folder);
+    /**
+     * Removes a folder its parent's listing showed, before listing it, when it
+     * holds nothing and may go without a question. False: it is to be listed.
+     */
+    bool removeLeafAtOnce(FolderId folder);
+    /**
+     * The second phase of a waiting folder whose listing saw no file and all
+     * of whose subfolders went: removed without listing it again. False when
+     * that found it not empty (or a question was asked): it is to be listed.
+     */
+    bool removeWaitingAtOnce(FolderId folder);
+    /** RemoveFolder; `atOnce`: the folder was not listed just now, and none of its files are known. */
+    bool removeFolder(FolderId folder, bool atOnce);
+    /** Notes that a folder waits for the second phase with `subfolders` of its own. */
+    void noteWaiting(FolderId folder, size_t subfolders, bool sawFiles);
+    /** Counts a removed folder off its waiting parent. */
+    void noteRemoved(FolderId folder);
     /** Appends the log block to the day's file. Throws IoError on a file failure. */
     void WriteLog(const QDateTime &startTime);
     void stopRequest();
@@ -184,13 +201,20 @@ private:
         FolderId folder = 0;
         FolderStatus status;
         QStringList files; // regular files seen
+        int error = 0;     // of the listing itself
         bool valid = false;
     };
     Listing m_lastListing;
     std::unique_ptr<SweepTree> m_tree;
     ProtectedFolders m_protected;
     std::vector<quint8> m_folderStates; // FolderState by folder
-    std::vector<FolderId> m_cleared;    // folders whose bit was added, in order
+    // By waiting folder: how many of the subfolders its listing saw are still
+    // there, or ListAgain when it must be listed again in the second phase
+    // (it held files, its listing failed, or it has too many to count here).
+    static constexpr quint8 ListAgain = 0xFF;
+    std::vector<quint8> m_subfoldersLeft;
+    bool m_leavesAtOnce = false;     // the tree removes an empty folder without listing it
+    std::vector<FolderId> m_cleared; // folders whose bit was added, in order
     // Which folders are known to lie inside a kept one (~0), or outside every
     // kept one as of m_keptCount: each No sets whether a folder is kept afresh.
     std::vector<quint32> m_keptMemo;

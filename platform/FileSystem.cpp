@@ -10,6 +10,11 @@ int SweepTree::trashFile(const QString &, const QString &, const QDateTime &, QS
     return EXDEV;
 }
 
+int SweepTree::removeIfEmpty(const QString &)
+{
+    return ENOTSUP;
+}
+
 int FileSystem::appendToFile(const QString &path, const QList<QByteArrayView> &pieces)
 {
     std::unique_ptr<FileAppend> append;

@@ -114,6 +114,17 @@ public:
     virtual int foreseeDeleteFile(const QString &folder, const QString &name, bool writable) = 0;
     /** Adding the owner-write bit: only the folder's owner may change its mode. */
     virtual int foreseeClearReadOnly(const QString &path) = 0;
+
+    /**
+     * rmdir of a folder below the root before it was ever listed, for the many
+     * folders that hold nothing: tried only on a folder of the root's file
+     * system whose owner-write bit is set (its mode read without following a
+     * link). Fails without touching anything otherwise, and where a tree does
+     * not offer it; the caller then lists the folder as usual.
+     */
+    virtual int removeIfEmpty(const QString &path);
+    /** Whether removeIfEmpty is offered at all. */
+    virtual bool removesIfEmpty() const { return false; }
 };
 
 /**

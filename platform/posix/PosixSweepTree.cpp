@@ -398,6 +398,35 @@ QString PosixSweepTree::movedFolder()
     return path;
 }
 
+int PosixSweepTree::removeIfEmpty(const QString &path)
+{
+    int depth = 0;
+    if (const int error = resolve(path, depth))
+        return error;
+    if (depth == 0)
+        return ENOTSUP;
+    int parent = -1;
+    if (const int error = m_chain->descriptor(depth - 1, parent))
+        return error;
+    const char *name = m_chain->name(depth).constData();
+    struct stat st;
+    if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return lastError();
+    // A link is never followed, a mount point never entered, and a folder
+    // without its owner-write bit is asked about first: all of them are listed.
+    if (!S_ISDIR(st.st_mode))
+        return ENOTDIR;
+    if (st.st_dev != m_rootDev)
+        return EXDEV;
+    if ((st.st_mode & S_IWUSR) == 0)
+        return EROFS;
+    // rmdir by name does not follow a link swapped in meanwhile, and checks emptiness itself.
+    if (::unlinkat(parent, name, AT_REMOVEDIR) != 0)
+        return lastError();
+    m_chain->truncate(depth - 1);
+    return 0;
+}
+
 // The swept folder itself: its parent is outside the tree, so it is opened by
 // path and the folder of that name is removed only while it is still the one
 // the tree was opened on.

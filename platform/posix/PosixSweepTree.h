@@ -44,6 +44,8 @@ public:
     int foreseeDeleteFile(const QString &folder, const QString &name, bool writable) override;
     int foreseeClearReadOnly(const QString &path) override;
     QString movedFolder() override;
+    int removeIfEmpty(const QString &path) override;
+    bool removesIfEmpty() const override { return true; }
 
     /** How many descriptors the tree holds open at most, and holds now. */
     int descriptorBudget() const;

@@ -50,6 +50,8 @@ private slots:
     void removalFails();
     void fileCreatedAfterListing();
     void managementFileCreatedDuringQuestion();
+    void changedWhileWaiting_data();
+    void changedWhileWaiting();
     void nonStopSuppressesBoxesOnly();
     void log0KeepsCounting();
     void controlCharactersCannotBreakALogLine();
@@ -356,6 +358,45 @@ void FolderRemovalTest::managementFileCreatedDuringQuestion()
     QCOMPARE(folderLines(rig.engine), QStringList{rig.at(QStringLiteral("ro")) + QStringLiteral(" - R,") +
                                                   QString::number(rig.indexOf(QStringLiteral("thumbs.db")))});
     QCOMPARE(rig.rootTree(), QStringList{QStringLiteral("keep")});
+}
+
+void FolderRemovalTest::changedWhileWaiting_data()
+{
+    QTest::addColumn<QString>("made");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QStringList>("tree");
+    QTest::newRow("file: a removal failure")
+        << QStringLiteral("a/new.txt")
+        << QStringList{QStringLiteral("a ◆ フォルダ削除エラー：(39)Directory not empty"),
+                       QStringLiteral("a/b")}
+        << QStringList{QStringLiteral("a/"), QStringLiteral("a/new.txt")};
+    QTest::newRow("subfolder: kept silently") << QStringLiteral("a/c/") << QStringList{QStringLiteral("a/b")}
+                                              << QStringList{QStringLiteral("a/"), QStringLiteral("a/c/")};
+}
+
+void FolderRemovalTest::changedWhileWaiting()
+{
+    // Something comes into a waiting folder once its only subfolder is gone.
+    QFETCH(QString, made);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, tree);
+    EngineRig rig;
+    rig.area.createDir(QStringLiteral("root/a/b"));
+    rig.window.onPump = [&] {
+        if (!rig.area.exists(QStringLiteral("root/a/b")) && rig.area.exists(QStringLiteral("root/a")) &&
+            !rig.area.exists(QStringLiteral("root/") + made)) {
+            if (made.endsWith(QLatin1Char('/')))
+                rig.area.createDir(QStringLiteral("root/") + made);
+            else
+                rig.area.createFile(QStringLiteral("root/") + made, "late");
+        }
+    };
+    rig.sweep();
+    QStringList expected;
+    for (const QString &line : std::as_const(lines))
+        expected << rig.at(line);
+    QCOMPARE(folderLines(rig.engine), expected);
+    QCOMPARE(rig.rootTree(), tree);
 }
 
 void FolderRemovalTest::nonStopSuppressesBoxesOnly()

@@ -10,6 +10,7 @@ namespace {
 const QString SweepOption = QStringLiteral("sweep");
 const QString SweepWithValue = QStringLiteral("--sweep=");
 const QString ExcludeOption = QStringLiteral("exclude");
+const QString UndoOption = QStringLiteral("undo");
 
 // An option as the user wrote it: "-x" for a letter, "--name" for a word.
 QString written(const QString &name)
@@ -31,7 +32,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption exclude(ExcludeOption, QString(), QStringLiteral("PATTERN"));
     const QCommandLineOption trash(QStringLiteral("trash"));
     const QCommandLineOption noTrash(QStringLiteral("no-trash"));
-    parser.addOptions({sweep, dryRun, yes, help, version, exclude, trash, noTrash});
+    const QCommandLineOption undo(UndoOption);
+    parser.addOptions({sweep, dryRun, yes, help, version, exclude, trash, noTrash, undo});
 
     // "--sweep=FOLDER" is "--sweep FOLDER" with the folder first among the
     // folders; the parser knows values only for options that always take one.
@@ -89,6 +91,19 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         // The window takes the first argument and leaves the rest, as without options.
         command.mode = Mode::Window;
         command.folder = folders.value(0);
+    } else if (parser.isSet(undo)) {
+        command.mode = Mode::UsageError;
+        if (parser.isSet(sweep))
+            command.error = QStringLiteral("--undo と --sweep は同時に指定できません");
+        else if (command.yes || !command.excludes.isEmpty())
+            command.error = (command.yes ? QStringLiteral("--yes") : written(ExcludeOption)) +
+                            QStringLiteral(" は --sweep と共に指定して下さい");
+        else if (folders.size() > 1 || (folders.size() == 1 && folders.constFirst().isEmpty()))
+            command.error = QStringLiteral("--undo にはフォルダを1つまで指定して下さい");
+        else {
+            command.mode = Mode::Undo;
+            command.folder = folders.value(0);
+        }
     } else if (!parser.isSet(sweep) && !command.dryRun) {
         command.mode = Mode::UsageError;
         command.error = sweepOnly + QStringLiteral(" は --sweep と共に指定して下さい");
@@ -120,6 +135,7 @@ QString CommandLine::usage()
         "使い方: vacuola [--] [FOLDER]\n"
         "        vacuola --sweep [--dry-run] [--yes] [--trash | --no-trash]\n"
         "                [--exclude=PATTERN]... [--] FOLDER\n"
+        "        vacuola --undo [--dry-run] [--] [FOLDER]\n"
         "        vacuola --help | --version\n"
         "\n"
         "オプションなしではウィンドウを開き、FOLDER を検索フォルダに登録します。\n"
@@ -137,6 +153,10 @@ QString CommandLine::usage()
         "  --exclude=PATTERN, --exclude PATTERN\n"
         "                 この実行に限り、設定ファイルの除外フォルダに PATTERN を加えます\n"
         "                 (繰り返して指定できます)\n"
+        "  --undo         最後の削除 (FOLDER を指定すると FOLDER の最後の削除) を元に戻します\n"
+        "                 削除したフォルダを属性と日時とともに作り直し、ごみ箱へ移した\n"
+        "                 管理ファイルを戻します。既にある名前には手を付けません\n"
+        "                 -n と共に指定すると、元に戻すものを表示するだけです\n"
         "  -h, --help     この説明を表示します\n"
         "  -V, --version  バージョンを表示します\n"
         "\n"
@@ -150,7 +170,8 @@ QString CommandLine::usage()
         "XDG のユーザーフォルダ (~/.config/user-dirs.dirs、ホーム自身を除く)、\n"
         "/etc/fstab のマウントポイントも常に除外されます。\n"
         "\n"
-        "終了状態: 0 エラーなし、1 削除できなかったフォルダがある、2 指定の誤り、\n"
+        "終了状態: 0 エラーなし、1 削除できなかったフォルダがある (--undo では\n"
+        "          元に戻せなかったものがある)、2 指定の誤り (--undo では元に戻す削除がない)、\n"
         "          129/130/143 SIGHUP/SIGINT/SIGTERM で中止した");
 }
 

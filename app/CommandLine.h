@@ -22,6 +22,8 @@ struct CommandLine
         Help,
         Version,
         Sweep,
+        /** Undo the last sweep (of `folder` when given); with dryRun, list what it would restore. */
+        Undo,
         UsageError,
         /** The window was asked for where no display can show it. */
         NoDisplay
@@ -35,7 +37,7 @@ struct CommandLine
     std::optional<bool> trash;
     /** --exclude: patterns kept for this run besides the settings' exclusion list. */
     QStringList excludes;
-    /** The folder to sweep, or the window's folder to register (empty: none). */
+    /** The folder to sweep or whose sweep to undo, or the window's folder to register (empty: none). */
     QString folder;
     /** Why the command line was refused (Mode::UsageError, Mode::NoDisplay). */
     QString error;

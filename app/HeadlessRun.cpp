@@ -4,6 +4,7 @@
 #include "core/NoWindow.h"
 #include "core/Version.h"
 #include "engine/DryRun.h"
+#include "engine/Restore.h"
 #include "engine/SweepEngine.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
@@ -221,6 +222,52 @@ int sweep(const CommandLine &command)
     return exitStatus(window, engine.errCount());
 }
 
+int undo(const CommandLine &command)
+{
+    FileSystem &fileSystem = systemFileSystem();
+    const ProgramLocations files = ProgramLocations::ofThisProgram();
+
+    // The settings tell whether the undo is logged; they are only read.
+    HeadlessWindow window(false);
+    MemorySearchFolderList folderList;
+    MemoryManagementFileList names;
+    SearchFolderRegister folders(folderList, window, fileSystem);
+    ManagementFileRegister nameRegister(names, window);
+    SettingsFile settings(files.settingsFile, fileSystem);
+    ExclusionRegister exclusions(SystemFolderSources::ofThisUser());
+    folders.resetToPlaceholder();
+    settings.load(folders, nameRegister, exclusions, window, NoPlacement());
+
+    // The folder is spelt as a sweep of it was: its journal names it so.
+    const QString root = command.folder.isEmpty() ? QString() : folders.ExpandLongPath(command.folder);
+    UndoRecord record;
+    if (!UndoJournal::findLast(fileSystem, files.logFolder, root, record)) {
+        complain(root.isEmpty()
+                     ? QStringLiteral("元に戻せる削除がありません")
+                     : QStringLiteral("元に戻せる削除がありません: ") + SweepEngine::printable(root));
+        return ExitUsage;
+    }
+    Restore restore(fileSystem, systemClock(), record);
+    if (command.dryRun) {
+        for (const QString &line : restore.plan())
+            Console::writeOut(line);
+        return 0;
+    }
+    restore.run();
+    for (const QString &line : restore.lines())
+        Console::writeOut(line);
+    bool failed = false;
+    if (!window.isMarked(OptionMark::Log0)) {
+        if (const int error = restore.writeLog(files.logFolder)) {
+            complain(QStringLiteral("ログを書き込めません: (") + QString::number(error) + QLatin1Char(')') +
+                     errorMessage(error));
+            failed = true;
+        }
+    }
+    Console::writeOut(restore.summary());
+    return failed || restore.notRestoredCount() != 0 ? ExitFailed : 0;
+}
+
 } // namespace
 
 int runHeadless(const CommandLine &command)
@@ -241,6 +288,8 @@ int runHeadless(const CommandLine &command)
         return ExitUsage;
     case CommandLine::Mode::Sweep:
         return finish(sweep(command));
+    case CommandLine::Mode::Undo:
+        return finish(undo(command));
     case CommandLine::Mode::Window:
         break;
     }

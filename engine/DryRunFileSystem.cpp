@@ -156,6 +156,14 @@ public:
 
     int foreseeClearReadOnly(const QString &path) override { return m_real->foreseeClearReadOnly(path); }
 
+    // A dry run never undoes anything; nothing is made or changed.
+    int makeFolder(const QString &) override { return EROFS; }
+    int setFolderMeta(const QString &, const FolderMeta &) override { return EROFS; }
+    int restoreFile(const QString &, const QString &, const QString &, const QString &) override
+    {
+        return EROFS;
+    }
+
 private:
     DryRunFileSystem &m_fs;
     std::unique_ptr<SweepTree> m_real;

@@ -67,8 +67,10 @@ bool SweepEngine::removeLeafAtOnce(FolderId folder)
     if (folderState(parent) != Writable && folderState(parent) != Cleared)
         return false;
     m_context.window.setStatusText(path);
-    if (m_tree->removeIfEmpty(path) != 0)
+    FolderStatus removed;
+    if (m_tree->removeIfEmpty(path, removed.meta) != 0)
         return false;
+    m_journal.removed(folder, relativeOf(path), &removed);
     setFolderState(folder, Done);
     addFolderLine(folder, path, 0, QString(), QString());
     noteRemoved(folder);
@@ -97,6 +99,7 @@ bool SweepEngine::removeFolder(FolderId folder, bool atOnce)
     const bool listed = !atOnce && m_lastListing.valid && m_lastListing.folder == folder;
     if (!atOnce)
         m_lastListing.valid = false;
+    const FolderStatus listedStatus = m_lastListing.status;
     // Nothing inside a folder that stays with all it holds is touched or reported.
     if (insideKept(folder))
         return true;
@@ -144,6 +147,7 @@ bool SweepEngine::removeFolder(FolderId folder, bool atOnce)
     }
     // Whatever was below it has been dealt with: a folder that stays gets its mode back now.
     if (error == 0) {
+        m_journal.removed(folder, relativeOf(path), listed ? &listedStatus : nullptr);
         setFolderState(folder, Done);
         noteRemoved(folder);
     } else if (folderState(folder) == Cleared) {
@@ -252,6 +256,8 @@ int SweepEngine::removeManagementFile(const QString &folder, const QString &name
         trashedAs.clear();
         error = m_tree->deleteFile(folder, name);
     }
+    if (error == 0)
+        m_journal.fileTaken(relativeOf(folder), name, trashedAs);
     if (error == 0 && m_fileObserver)
         m_fileObserver(folder, name, trashedAs);
     return error;

@@ -80,13 +80,15 @@ void SweepEngine::PurgeOldLogs(const QDateTime &cutOff)
     FileSystem &fileSystem = m_context.fileSystem;
     const QLatin1String prefix("Vacuola-");
     const QLatin1String extension(".log");
+    // The journals of the sweeps go with their logs.
+    const QString journal = UndoJournal::suffix();
 
     QStringList doomed;
     fileSystem.listFiles(m_context.logFolder, [&](const FileInfo &info) {
         if (info.kind != EntryKind::File)
             return;
         if (info.name.size() < prefix.size() + extension.size() || !info.name.startsWith(prefix) ||
-            !info.name.endsWith(extension))
+            !(info.name.endsWith(extension) || info.name.endsWith(journal)))
             return;
         if (info.readOnly || !info.lastWrite.isValid() || info.lastWrite >= cutOff)
             return;

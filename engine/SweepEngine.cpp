@@ -155,6 +155,7 @@ void SweepEngine::VacuolaExecute()
     m_tree = m_context.fileSystem.openTree(m_sweptPath);
     m_leavesAtOnce = m_tree->removesIfEmpty();
     m_protected.prepare(m_context.exclusions, m_context.fileSystem, m_sweptPath, keptFolders);
+    m_journal.begin(m_context.fileSystem, m_context.logFolder, m_sweptPath, startTime);
 
     while (!ScanList.empty()) {
         if (!Running)
@@ -171,6 +172,9 @@ void SweepEngine::VacuolaExecute()
             if (int(ScanList.size()) == n) {
                 RemoveFolder(dir);
             } else {
+                // Described before anything below it goes and changes its times.
+                if (m_lastListing.valid && m_lastListing.folder == dir)
+                    m_journal.seen(dir, m_lastListing.status);
                 PendingList.push_back(dir);
                 noteWaiting(dir, ScanList.size() - size_t(n),
                             !m_lastListing.files.isEmpty() || m_lastListing.error != 0);
@@ -195,6 +199,7 @@ void SweepEngine::VacuolaExecute()
 
     restoreAllReadOnly();
     m_tree.reset();
+    m_journal.end();
     finishSweep(startTime);
 }
 
@@ -259,7 +264,7 @@ bool SweepEngine::ScanFolder(int n)
                     scan.found = true;
                 else
                     ScanList.push_back(m_nodes.add(scan.folder, entry.name));
-                m_lastListing.status.wanted = false; // not removed now
+                // Not removed now, but described for the journal if it is later.
             } else if (!scan.found) {
                 if (entry.kind == EntryKind::File)
                     m_lastListing.files.append(entry.name);
@@ -301,6 +306,14 @@ bool SweepEngine::HasSubFolder(FolderId folder)
     m_lastListing.folder = folder;
     m_lastListing.valid = error == 0 && !hasSubFolder;
     return hasSubFolder;
+}
+
+QStringView SweepEngine::relativeOf(const QString &path) const
+{
+    if (path.size() <= m_sweptPath.size())
+        return {};
+    return QStringView(path).mid(m_sweptPath.endsWith(QLatin1Char('/')) ? m_sweptPath.size()
+                                                                        : m_sweptPath.size() + 1);
 }
 
 bool SweepEngine::isContentFile(const FolderEntry &entry) const

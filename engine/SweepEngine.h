@@ -3,6 +3,7 @@
 #include "engine/FolderNodes.h"
 #include "engine/LogLines.h"
 #include "engine/ProtectedFolders.h"
+#include "engine/UndoJournal.h"
 #include "platform/FileSystem.h"
 
 #include <QDateTime>
@@ -177,6 +178,8 @@ private:
     };
     FolderState folderState(FolderId folder) const;
     void setFolderState(FolderId folder, FolderState state);
+    /** The path of a folder below the swept folder, relative to it (empty for the swept folder). */
+    QStringView relativeOf(const QString &path) const;
     /** Runs the closing steps of a sweep: log, vanished folder, summary, idle state. */
     void finishSweep(const QDateTime &startTime);
 
@@ -226,6 +229,7 @@ private:
     QElapsedTimer m_moveChecked;
     qint64 m_moveCheckInterval = 1000000;
     qint64 m_moveCheckWait = 1000000;
+    UndoJournal m_journal;
 };
 
 } // namespace Vacuola

@@ -10,7 +10,7 @@ int SweepTree::trashFile(const QString &, const QString &, const QDateTime &, QS
     return EXDEV;
 }
 
-int SweepTree::removeIfEmpty(const QString &)
+int SweepTree::removeIfEmpty(const QString &, FolderMeta &)
 {
     return ENOTSUP;
 }

@@ -36,11 +36,24 @@ struct FileInfo
     QDateTime lastWrite;   // local time
 };
 
+// What a folder is besides its name and its entries: enough to make it again.
+struct FolderMeta
+{
+    quint32 mode = 0; // permission bits, 07777
+    quint32 owner = 0;
+    quint32 group = 0;
+    qint64 accessSeconds = 0;
+    qint32 accessNanoseconds = 0;
+    qint64 modifySeconds = 0;
+    qint32 modifyNanoseconds = 0;
+};
+
 // What a listing learnt of the listed folder itself, from the descriptor it read.
 struct FolderStatus
 {
     int error = 0;         // 0, or why the folder's mode could not be read
     bool readOnly = false; // owner-write bit clear
+    FolderMeta meta;       // valid when error is 0
     // Cleared by a visitor that has seen enough to keep the folder: its mode
     // is then not read (one system call less for most folders of a tree).
     bool wanted = true;
@@ -120,11 +133,34 @@ public:
      * folders that hold nothing: tried only on a folder of the root's file
      * system whose owner-write bit is set (its mode read without following a
      * link). Fails without touching anything otherwise, and where a tree does
-     * not offer it; the caller then lists the folder as usual.
+     * not offer it; the caller then lists the folder as usual. `removed` gets
+     * what the folder was, read just before its removal.
      */
-    virtual int removeIfEmpty(const QString &path);
+    virtual int removeIfEmpty(const QString &path, FolderMeta &removed);
     /** Whether removeIfEmpty is offered at all. */
     virtual bool removesIfEmpty() const { return false; }
+
+    // Undoing a sweep. Nothing that exists is replaced or changed.
+
+    /**
+     * Makes the folder afresh (mkdir relative to its parent's descriptor, the
+     * root's parent by its path), for the user alone until its mode is set;
+     * EEXIST when any entry, a link included, bears the name.
+     */
+    virtual int makeFolder(const QString &path) = 0;
+    /**
+     * Gives a folder its owner (only when run as root), mode and times, through
+     * a descriptor of the folder itself opened without following a link.
+     */
+    virtual int setFolderMeta(const QString &path, const FolderMeta &meta) = 0;
+    /**
+     * Moves a file back from the trash (`trashedAs`, its path in the trash's
+     * files folder) to `name` in `folder`, without replacing anything there
+     * (EEXIST), then deletes its .trashinfo (`trashInfo`). Only a regular file
+     * is moved, and neither of its folders' last components is followed as a link.
+     */
+    virtual int restoreFile(const QString &folder, const QString &name, const QString &trashedAs,
+                            const QString &trashInfo) = 0;
 };
 
 /**

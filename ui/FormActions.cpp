@@ -103,6 +103,7 @@ void buildMainMenu(QMainWindow &window, FormActions &a)
     bar->addMenu(file1);
     addItem(file1, QStringLiteral("Vacuola1"), a.Vacuola);
     a.Preview = addCommand(file1, QStringLiteral("Preview"), QStringLiteral("削除予定の確認(&T)..."));
+    a.Undo = addCommand(file1, QStringLiteral("Undo"), QStringLiteral("元に戻す(&U)..."));
     QMenu *dir = submenu(file1, QStringLiteral("Dir"), QStringLiteral("検索フォルダ"), font);
     file1->addMenu(dir);
     addItem(dir, QStringLiteral("DirAdd1"), a.AddFolder);

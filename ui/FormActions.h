@@ -38,6 +38,7 @@ struct FormActions
 
     // Items with a command of their own
     QAction *Preview = nullptr;
+    QAction *Undo = nullptr;
     QAction *Exclusions = nullptr;
     QAction *LogView = nullptr;
     QAction *FolderView = nullptr;

@@ -190,6 +190,7 @@ void TForm1::connectCommands()
     connect(a.SaveExit, &QAction::triggered, this, &TForm1::SaveExitExecute);
     connect(a.Vacuola, &QAction::triggered, this, &TForm1::VacuolaExecute);
     connect(a.Preview, &QAction::triggered, this, &TForm1::PreviewClick);
+    connect(a.Undo, &QAction::triggered, this, &TForm1::UndoClick);
     connect(a.Exclusions, &QAction::triggered, this, &TForm1::ExclusionsClick);
     connect(a.Vacuola, &QAction::changed, this, &TForm1::updatePreview);
     updatePreview();

@@ -68,6 +68,8 @@ public:
     void VacuolaExecute();
     /** Lists what a sweep of the selected folder would remove, and offers to start it. */
     void PreviewClick();
+    /** Undoes the last sweep not undone yet, after one question. */
+    void UndoClick();
     /** Edits the exclusion list in its dialog. */
     void ExclusionsClick();
     void SaveExitExecute();
@@ -124,6 +126,8 @@ private:
     QString managementLegend() const;
     /** 除外に追加 of the preview: the folders join the exclusion list; those it now holds. */
     QStringList addExclusions(const QStringList &folders);
+    /** Enables 元に戻す exactly when a sweep can be undone and nothing runs. */
+    void updateUndo();
     /** Asks a running sweep to stop; it ends at its next folder. */
     void requestStop();
     void FormCreate();

@@ -21,6 +21,7 @@ namespace Vacuola {
 void TForm1::updatePreview()
 {
     m_actions.Preview->setEnabled(m_actions.Vacuola->isEnabled() && !sweeping());
+    updateUndo();
 }
 
 void TForm1::PreviewClick()

@@ -37,13 +37,27 @@ qsizetype sharedPrefix(QStringView a, QStringView b)
     return i;
 }
 
+FolderMeta describe(const struct stat &st)
+{
+    FolderMeta meta;
+    meta.mode = st.st_mode & 07777;
+    meta.owner = st.st_uid;
+    meta.group = st.st_gid;
+    meta.accessSeconds = st.st_atim.tv_sec;
+    meta.accessNanoseconds = qint32(st.st_atim.tv_nsec);
+    meta.modifySeconds = st.st_mtim.tv_sec;
+    meta.modifyNanoseconds = qint32(st.st_mtim.tv_nsec);
+    return meta;
+}
+
 } // namespace
 
-PosixSweepTree::PosixSweepTree(const QString &root, bool walk) : m_root(root)
+PosixSweepTree::PosixSweepTree(const QString &root, bool walk) : m_root(root), m_walk(walk)
 {
     // The root itself is the user's choice, so its own path may pass through
     // links; everything below it is resolved relative to this descriptor.
     if (!root.startsWith(QLatin1Char('/')) || !pathBytes(root, m_rootBytes)) {
+        m_rootBytes.clear();
         m_rootError = ENOENT;
         return;
     }
@@ -53,24 +67,24 @@ PosixSweepTree::PosixSweepTree(const QString &root, bool walk) : m_root(root)
     }
     // A descriptor that only locates the folder: one the user may not read can
     // still have its mode read and changed and be removed; only its listing fails.
-    m_rootFd.reset(::open(m_rootBytes.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!m_rootFd.valid()) {
-        m_rootError = lastError();
-        return;
-    }
+    Fd fd(::open(m_rootBytes.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    m_rootError = fd.valid() ? attachRoot(std::move(fd)) : lastError();
+}
+
+int PosixSweepTree::attachRoot(Fd &&fd)
+{
     struct stat st;
     MountKey rootMount;
-    if (::fstat(m_rootFd.get(), &st) != 0 || mountKey(m_rootFd.get(), rootMount) != 0) {
-        m_rootError = lastError();
-        m_rootFd.reset();
-        return;
-    }
+    if (::fstat(fd.get(), &st) != 0 || mountKey(fd.get(), rootMount) != 0)
+        return lastError();
+    m_rootFd = std::move(fd);
     m_rootDev = st.st_dev;
     m_rootIno = st.st_ino;
-    m_rootEnd = root == QLatin1String("/") ? 0 : root.size();
-    m_chain = std::make_unique<FolderChain>(m_rootFd.get(), rootMount, walk);
+    m_rootEnd = m_root == QLatin1String("/") ? 0 : m_root.size();
+    m_chain = std::make_unique<FolderChain>(m_rootFd.get(), rootMount, m_walk);
     m_chain->setReadFlags(O_RDONLY | O_NOATIME);
-    m_chainPath = root;
+    m_chainPath = m_root;
+    return 0;
 }
 
 PosixSweepTree::~PosixSweepTree() = default;
@@ -245,6 +259,7 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
         if (::fstat(fd.get(), &st) == 0) {
             status->error = 0;
             status->readOnly = (st.st_mode & S_IWUSR) == 0;
+            status->meta = describe(st);
         } else {
             status->error = lastError();
             status->readOnly = true;
@@ -398,7 +413,7 @@ QString PosixSweepTree::movedFolder()
     return path;
 }
 
-int PosixSweepTree::removeIfEmpty(const QString &path)
+int PosixSweepTree::removeIfEmpty(const QString &path, FolderMeta &removed)
 {
     int depth = 0;
     if (const int error = resolve(path, depth))
@@ -423,6 +438,7 @@ int PosixSweepTree::removeIfEmpty(const QString &path)
     // rmdir by name does not follow a link swapped in meanwhile, and checks emptiness itself.
     if (::unlinkat(parent, name, AT_REMOVEDIR) != 0)
         return lastError();
+    removed = describe(st);
     m_chain->truncate(depth - 1);
     return 0;
 }

@@ -44,8 +44,12 @@ public:
     int foreseeDeleteFile(const QString &folder, const QString &name, bool writable) override;
     int foreseeClearReadOnly(const QString &path) override;
     QString movedFolder() override;
-    int removeIfEmpty(const QString &path) override;
+    int removeIfEmpty(const QString &path, FolderMeta &removed) override;
     bool removesIfEmpty() const override { return true; }
+    int makeFolder(const QString &path) override;
+    int setFolderMeta(const QString &path, const FolderMeta &meta) override;
+    int restoreFile(const QString &folder, const QString &name, const QString &trashedAs,
+                    const QString &trashInfo) override;
 
     /** How many descriptors the tree holds open at most, and holds now. */
     int descriptorBudget() const;
@@ -65,6 +69,9 @@ private:
     bool readOnlyMount();
     /** Reaches the regular file `name` of a folder: the folder's descriptor and the name's bytes. */
     int regularFile(const QString &folder, const QString &name, int &fd, QByteArray &rawName);
+    /** Takes the descriptor of the root as the tree's own. */
+    int attachRoot(Fd &&fd);
+    int makeRoot();
     /** Changes the owner-write bit of a folder, every other mode bit as read. */
     int setOwnerWrite(const QString &path, bool writable);
 
@@ -72,6 +79,7 @@ private:
     QByteArray m_rootBytes;
     Fd m_rootFd;
     int m_rootError = 0;
+    bool m_walk = false;
     dev_t m_rootDev = 0;
     ino_t m_rootIno = 0;
     // Where the first component starts in a path below the root.

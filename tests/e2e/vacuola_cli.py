@@ -101,6 +101,7 @@ def scenario_statuses(args, work):
         expect_equal((rc, out, err.splitlines()[:1]), (2, [], ["vacuola: " + message]), "usage error %r" % usage)
     rc, out, err = cli.run("--sweep", os.path.join(work, "missing"))
     expect_equal((rc, out, err), (2, [], "vacuola: フォルダが存在しません: %s/missing\n" % work), "no FOLDER")
+    expect_equal(cli.run("--undo"), (2, [], "vacuola: 元に戻せる削除がありません\n"), "nothing to undo")
 
     root = os.path.join(work, "root")
     for d in ("a/b", "ro", "keep"):

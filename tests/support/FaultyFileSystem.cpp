@@ -22,6 +22,12 @@ QString opName(FsOp op)
         return QStringLiteral("TrashInFolder");
     case FsOp::RemoveFolder:
         return QStringLiteral("RemoveFolder");
+    case FsOp::MakeFolder:
+        return QStringLiteral("MakeFolder");
+    case FsOp::SetFolderMeta:
+        return QStringLiteral("SetFolderMeta");
+    case FsOp::RestoreFile:
+        return QStringLiteral("RestoreFile");
     case FsOp::ListFiles:
         return QStringLiteral("ListFiles");
     case FsOp::DeleteFile:
@@ -58,6 +64,10 @@ public:
     int foreseeRemoveFolder(const QString &path, bool writable) override;
     int foreseeDeleteFile(const QString &folder, const QString &name, bool writable) override;
     int foreseeClearReadOnly(const QString &path) override;
+    int makeFolder(const QString &path) override;
+    int setFolderMeta(const QString &path, const FolderMeta &meta) override;
+    int restoreFile(const QString &folder, const QString &name, const QString &trashedAs,
+                    const QString &trashInfo) override;
 
 private:
     FaultyFileSystem &m_owner;
@@ -174,6 +184,28 @@ int FaultyTree::foreseeClearReadOnly(const QString &path)
     return error ? error : m_real->foreseeClearReadOnly(path);
 }
 
+int FaultyTree::makeFolder(const QString &path)
+{
+    if (const int error = m_owner.fault(FsOp::MakeFolder, path))
+        return error;
+    return m_real->makeFolder(path);
+}
+
+int FaultyTree::setFolderMeta(const QString &path, const FolderMeta &meta)
+{
+    if (const int error = m_owner.fault(FsOp::SetFolderMeta, path))
+        return error;
+    return m_real->setFolderMeta(path, meta);
+}
+
+int FaultyTree::restoreFile(const QString &folder, const QString &name, const QString &trashedAs,
+                            const QString &trashInfo)
+{
+    if (const int error = m_owner.fault(FsOp::RestoreFile, folder + QLatin1Char('/') + name))
+        return error;
+    return m_real->restoreFile(folder, name, trashedAs, trashInfo);
+}
+
 } // namespace
 
 FaultyFileSystem::FaultyFileSystem(FileSystem &real) : m_real(real) {}
@@ -271,7 +303,8 @@ int FaultyFileSystem::openAppend(const QString &path, std::unique_ptr<FileAppend
     std::unique_ptr<FileAppend> real;
     if (const int error = m_real.openAppend(path, real))
         return error;
-    if (m_appendLimit < 0) {
+    // A disk that fills up is met by a log's append; the journal of a sweep is appended to first.
+    if (m_appendLimit < 0 || path.endsWith(QLatin1String(".undo"))) {
         append = std::move(real);
         return 0;
     }

@@ -16,6 +16,9 @@ enum class FsOp
     DeleteInFolder, // SweepTree::deleteFile(folder, name): the path is folder + "/" + name
     TrashInFolder,  // SweepTree::trashFile(folder, name, ...): the path is folder + "/" + name
     RemoveFolder,   // SweepTree::removeFolder(path)
+    MakeFolder,     // SweepTree::makeFolder(path)
+    SetFolderMeta,  // SweepTree::setFolderMeta(path)
+    RestoreFile,    // SweepTree::restoreFile(folder, name, ...): the path is folder + "/" + name
     ListFiles,      // FileSystem::listFiles(folder)
     DeleteFile,     // FileSystem::deleteFile(path)
     AppendToFile,   // FileSystem::appendToFile(path)
@@ -39,7 +42,8 @@ public:
     /** Makes `op` on any path fail with `error`. */
     void failAll(FsOp op, int error, int times = -1);
     /**
-     * The next append writes its first `bytes` bytes, then fails with `error`
+     * The next append to a file other than a sweep's journal writes its first `bytes` bytes, then fails with
+     * `error`
      * (a disk that fills up); the real file system then cuts the file back.
      */
     void failAppendAfter(int bytes, int error);

@@ -114,6 +114,7 @@ void MainWindowTest::mainMenuTree()
         QStringLiteral("File1 ファイル(&F)"),
         QStringLiteral("  Vacuola1 開始(&S) -> Vacuola"),
         QStringLiteral("  Preview 削除予定の確認(&T)..."),
+        QStringLiteral("  Undo 元に戻す(&U)..."),
         QStringLiteral("  Dir 検索フォルダ"),
         QStringLiteral("    DirAdd1 検索フォルダ追加(&A)... -> AddFolder"),
         QStringLiteral("    DirDel1 検索フォルダ削除(&D) -> DelFolder"),
@@ -301,8 +302,8 @@ void MainWindowTest::darkThemeNamesAndKeys()
                      file->child(i)->text(QAccessible::Accelerator);
     QCOMPARE(items,
              QStringList({QStringLiteral("開始(S)|Alt+S"), QStringLiteral("削除予定の確認(T)...|Alt+T"),
-                          QStringLiteral("検索フォルダ|"), QStringLiteral("管理ファイル|"),
-                          QStringLiteral("終了(X)|Alt+F4")}));
+                          QStringLiteral("元に戻す(U)...|Alt+U"), QStringLiteral("検索フォルダ|"),
+                          QStringLiteral("管理ファイル|"), QStringLiteral("終了(X)|Alt+F4")}));
 
     // F1 opens the help.
     QTest::keyClick(&window, Qt::Key_F1);

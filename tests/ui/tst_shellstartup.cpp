@@ -252,6 +252,7 @@ void ShellStartupTest::installedLayoutKeepsFilesInTheUsersFolders()
                           QStringLiteral("home/.config/vacuola/"),
                           QStringLiteral("home/.config/vacuola/vacuola.ini"), QStringLiteral("home/.local/"),
                           QStringLiteral("home/.local/state/"), QStringLiteral("home/.local/state/vacuola/"),
+                          QStringLiteral("home/.local/state/vacuola/Vacuola-20261208-100000000.undo"),
                           QStringLiteral("home/.local/state/vacuola/Vacuola-20261208.log")}));
     QCOMPARE(QFileInfo(home + QStringLiteral("/.config/vacuola")).permissions() & 0x7777,
              QFileDevice::Permissions(0x7700));

@@ -1,0 +1,217 @@
+#include "engine/UndoJournal.h"
+
+#include <QHash>
+
+#include <algorithm>
+
+namespace Vacuola {
+
+namespace {
+
+const QByteArray Signature = "Vacuola-undo 1";
+const QLatin1String Prefix("Vacuola-");
+
+// Names and paths as UTF-8 with tabs, line ends, "%" and every byte outside
+// ASCII escaped, so that one record is one line of tab-separated fields.
+QByteArray encoded(QStringView text)
+{
+    return text.toUtf8().toPercentEncoding("/ !#$&'()*+,:;=?@[]");
+}
+
+QString decoded(QByteArrayView field)
+{
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(field.toByteArray()));
+}
+
+QByteArray metaFields(const FolderMeta &meta)
+{
+    return QByteArray::number(meta.mode, 8) + '\t' + QByteArray::number(meta.owner) + '\t' +
+           QByteArray::number(meta.group) + '\t' + QByteArray::number(meta.accessSeconds) + '\t' +
+           QByteArray::number(meta.accessNanoseconds) + '\t' + QByteArray::number(meta.modifySeconds) + '\t' +
+           QByteArray::number(meta.modifyNanoseconds);
+}
+
+bool readMeta(const QList<QByteArray> &fields, qsizetype from, FolderMeta &meta)
+{
+    if (fields.size() < from + 7)
+        return false;
+    bool ok[7] = {};
+    meta.mode = fields[from].toUInt(&ok[0], 8) & 07777;
+    meta.owner = fields[from + 1].toUInt(&ok[1]);
+    meta.group = fields[from + 2].toUInt(&ok[2]);
+    meta.accessSeconds = fields[from + 3].toLongLong(&ok[3]);
+    meta.accessNanoseconds = fields[from + 4].toInt(&ok[4]);
+    meta.modifySeconds = fields[from + 5].toLongLong(&ok[5]);
+    meta.modifyNanoseconds = fields[from + 6].toInt(&ok[6]);
+    return std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; });
+}
+
+} // namespace
+
+UndoJournal::UndoJournal() = default;
+
+UndoJournal::~UndoJournal() = default;
+
+QString UndoJournal::suffix()
+{
+    return QStringLiteral(".undo");
+}
+
+void UndoJournal::begin(FileSystem &fileSystem, const QString &folder, const QString &root,
+                        const QDateTime &start)
+{
+    m_append.reset();
+    m_fileSystem = &fileSystem;
+    m_folder = folder;
+    m_root = root;
+    m_start = start;
+    m_path.clear();
+    m_failed = false;
+    m_removedAny = false;
+}
+
+void UndoJournal::write(const QByteArray &line)
+{
+    if (m_failed || !m_fileSystem)
+        return;
+    if (!m_append) {
+        // Made on the first record: a sweep that removes nothing leaves no journal.
+        if (m_fileSystem->makeFolders(m_folder) != 0) {
+            m_failed = true;
+            return;
+        }
+        const QString stem =
+            m_folder + QLatin1Char('/') + Prefix + m_start.toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
+        m_path = stem + suffix();
+        for (int n = 2; m_fileSystem->entryExists(m_path); ++n)
+            m_path = stem + QLatin1Char('_') + QString::number(n) + suffix();
+        if (m_fileSystem->openAppend(m_path, m_append) != 0 ||
+            m_append->write({Signature + "\nroot\t" + encoded(m_root) + "\nstart\t" +
+                             QByteArray::number(m_start.toMSecsSinceEpoch()) + '\n'}) != 0) {
+            m_append.reset();
+            m_failed = true;
+            return;
+        }
+    }
+    // Each record goes to the file at once: what a crash leaves is a journal of
+    // everything removed until then.
+    if (m_append->write({line}) != 0) {
+        m_append.reset();
+        m_failed = true;
+    }
+}
+
+void UndoJournal::seen(quint32 id, const FolderStatus &status)
+{
+    if (status.error == 0)
+        write("S\t" + QByteArray::number(id) + '\t' + metaFields(status.meta) + '\n');
+}
+
+void UndoJournal::removed(quint32 id, QStringView relative, const FolderStatus *status)
+{
+    m_removedAny = true;
+    QByteArray line = "R\t" + QByteArray::number(id) + '\t' + encoded(relative);
+    if (status && status->error == 0)
+        line += '\t' + metaFields(status->meta);
+    write(line + '\n');
+}
+
+void UndoJournal::fileTaken(QStringView folder, const QString &name, const QString &trashedAs)
+{
+    // The trash keeps a file as files/NAME and tells of it in info/NAME.trashinfo.
+    QString trashInfo;
+    const qsizetype slash = trashedAs.lastIndexOf(QLatin1Char('/'));
+    const qsizetype bin = slash > 0 ? trashedAs.lastIndexOf(QLatin1Char('/'), slash - 1) : -1;
+    if (bin >= 0)
+        trashInfo = trashedAs.left(bin) + QStringLiteral("/info") + trashedAs.mid(slash) +
+                    QStringLiteral(".trashinfo");
+    write("F\t" + encoded(folder) + '\t' + encoded(name) + '\t' + encoded(trashedAs) + '\t' +
+          encoded(trashInfo) + '\n');
+}
+
+void UndoJournal::end()
+{
+    if (m_append) {
+        if (m_removedAny) {
+            m_append->finish();
+            m_append.reset();
+        } else {
+            // Cut back to nothing, then taken away.
+            m_append.reset();
+            m_fileSystem->deleteFile(m_path);
+        }
+    }
+    m_fileSystem = nullptr;
+}
+
+int UndoJournal::read(FileSystem &fileSystem, const QString &path, UndoRecord &record)
+{
+    record = UndoRecord();
+    record.path = path;
+    QByteArray bytes;
+    if (const int error = fileSystem.readFile(path, bytes))
+        return error;
+    const QList<QByteArray> lines = bytes.split('\n');
+    if (lines.isEmpty() || lines.constFirst() != Signature)
+        return EINVAL;
+    QHash<quint32, FolderMeta> seen;
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> fields = line.split('\t');
+        const QByteArray &kind = fields.constFirst();
+        if (kind == "root" && fields.size() == 2) {
+            record.root = decoded(fields[1]);
+        } else if (kind == "start" && fields.size() == 2) {
+            record.start = QDateTime::fromMSecsSinceEpoch(fields[1].toLongLong());
+        } else if (kind == "S" && fields.size() == 9) {
+            FolderMeta meta;
+            if (readMeta(fields, 2, meta))
+                seen.insert(fields[1].toUInt(), meta);
+        } else if (kind == "R" && (fields.size() == 3 || fields.size() == 10)) {
+            JournalFolder folder;
+            folder.relative = decoded(fields[2]);
+            // A folder described when first listed is as it was before the sweep;
+            // a later description has the times that its subfolders' removal gave it.
+            const auto found = seen.constFind(fields[1].toUInt());
+            if (found != seen.cend()) {
+                folder.described = true;
+                folder.meta = *found;
+            } else {
+                folder.described = fields.size() == 10 && readMeta(fields, 3, folder.meta);
+            }
+            record.folders.push_back(folder);
+        } else if (kind == "F" && fields.size() == 5) {
+            record.files.append(
+                JournalFile{decoded(fields[1]), decoded(fields[2]), decoded(fields[3]), decoded(fields[4])});
+        } else if (kind == "undone") {
+            record.undone = true;
+        }
+    }
+    return record.root.isEmpty() ? EINVAL : 0;
+}
+
+bool UndoJournal::findLast(FileSystem &fileSystem, const QString &folder, const QString &root,
+                           UndoRecord &record)
+{
+    QStringList names;
+    fileSystem.listFiles(folder, [&names](const FileInfo &info) {
+        if (info.kind == EntryKind::File && info.name.startsWith(Prefix) && info.name.endsWith(suffix()))
+            names.append(info.name);
+    });
+    // The names begin with the start of their sweep: the newest sorts last.
+    std::sort(names.begin(), names.end());
+    for (auto name = names.crbegin(); name != names.crend(); ++name) {
+        if (read(fileSystem, folder + QLatin1Char('/') + *name, record) != 0 || record.undone)
+            continue;
+        if (root.isEmpty() || record.root == root)
+            return true;
+    }
+    record = UndoRecord();
+    return false;
+}
+
+int UndoJournal::markUndone(FileSystem &fileSystem, const QString &path, const QDateTime &when)
+{
+    return fileSystem.appendToFile(path, "undone\t" + QByteArray::number(when.toMSecsSinceEpoch()) + '\n');
+}
+
+} // namespace Vacuola

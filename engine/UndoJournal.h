@@ -1,0 +1,97 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <memory>
+#include <vector>
+
+namespace Vacuola {
+
+/** A folder that a sweep removed, as its journal tells of it. */
+struct JournalFolder
+{
+    QString relative; // below the swept folder, "/"-separated; empty for the swept folder itself
+    bool described = false;
+    FolderMeta meta; // valid when described
+};
+
+/** A management file that a sweep took away. */
+struct JournalFile
+{
+    QString folder; // relative, as JournalFolder::relative
+    QString name;
+    QString trashedAs; // where it lies in the trash, absolute; empty when it was deleted for good
+    QString trashInfo; // its .trashinfo, absolute; empty when it was deleted for good
+};
+
+/** What a journal tells of one sweep. */
+struct UndoRecord
+{
+    QString path; // the journal file
+    QString root; // the swept folder
+    QDateTime start;
+    std::vector<JournalFolder> folders; // in the order of their removal: each after all below it
+    QList<JournalFile> files;
+    bool undone = false;
+};
+
+/**
+ * The record a sweep leaves of what it removed, so that the sweep can be
+ * undone. One file per sweep beside the logs ("Vacuola-" + the start as
+ * yyyyMMdd-HHmmsszzz + ".undo"), purged with them. Each record is appended the
+ * moment its removal has happened, so a sweep that ends abruptly still leaves
+ * a journal of everything removed so far; nothing of it is held in memory.
+ * A folder that waits for its subfolders to go is described when it is first
+ * listed, before anything below it changes its times.
+ */
+class UndoJournal final
+{
+    Q_DISABLE_COPY_MOVE(UndoJournal)
+
+public:
+    UndoJournal();
+    ~UndoJournal();
+
+    /** A sweep begins. Nothing is written before the first record. */
+    void begin(FileSystem &fileSystem, const QString &folder, const QString &root, const QDateTime &start);
+    /** A folder that waits for its subfolders, as it was when first listed. */
+    void seen(quint32 id, const FolderStatus &status);
+    /** A folder removed; `status` describes it when its description was not given by seen(). */
+    void removed(quint32 id, QStringView relative, const FolderStatus *status);
+    /** A management file moved to the trash (`trashedAs`, its path there), or deleted for good (empty). */
+    void fileTaken(QStringView folder, const QString &name, const QString &trashedAs);
+    /** The sweep has ended: the journal stands, or is taken away when no folder was removed. */
+    void end();
+
+    static QString suffix();
+    /** Reads a journal. */
+    static int read(FileSystem &fileSystem, const QString &path, UndoRecord &record);
+    /**
+     * The newest journal in `folder` that is not undone yet; only one of the
+     * swept folder `root` when that is given. False when there is none.
+     */
+    static bool findLast(FileSystem &fileSystem, const QString &folder, const QString &root,
+                         UndoRecord &record);
+    /** Marks a journal as undone: it is no longer offered. */
+    static int markUndone(FileSystem &fileSystem, const QString &path, const QDateTime &when);
+
+private:
+    void write(const QByteArray &line);
+
+    FileSystem *m_fileSystem = nullptr;
+    QString m_folder;
+    QString m_root;
+    QDateTime m_start;
+    QString m_path;
+    std::unique_ptr<FileAppend> m_append;
+    bool m_failed = false;
+    bool m_removedAny = false;
+};
+
+} // namespace Vacuola

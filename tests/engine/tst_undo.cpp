@@ -1,0 +1,132 @@
+#include "engine/Restore.h"
+#include "engine/UndoJournal.h"
+#include "tests/engine/EngineRig.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace Vacuola::Test {
+
+namespace {
+
+// The entries with, for folders, their mode and times to the nanosecond; only
+// the mode for those in `kept` (their entries change, and listing them marks them read).
+QStringList snapshot(const EngineRig &rig, const QStringList &entries, const QStringList &kept)
+{
+    QStringList result;
+    for (const QString &entry : entries) {
+        struct stat st = {};
+        ::lstat(QFile::encodeName(rig.at(entry)).constData(), &st);
+        result << entry;
+        if (S_ISDIR(st.st_mode))
+            result.last() += QString::asprintf(" %o", st.st_mode & 07777);
+        if (S_ISDIR(st.st_mode) && !kept.contains(entry))
+            result.last() +=
+                QString::asprintf(" %lld.%ld %lld.%ld", qlonglong(st.st_atim.tv_sec), st.st_atim.tv_nsec,
+                                  qlonglong(st.st_mtim.tv_sec), st.st_mtim.tv_nsec);
+    }
+    return result;
+}
+
+} // namespace
+
+class TestUndo final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void undoesSweep_data();
+    void undoesSweep();
+};
+
+void TestUndo::undoesSweep_data()
+{
+    QTest::addColumn<int>("seed");
+    QTest::addColumn<QString>("taken");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("random tree, modes and times") << 7 << QString() << QString() << QStringList();
+    QTest::newRow("a name taken meanwhile")
+        << 0 << QStringLiteral("a") << QStringLiteral("元に戻しました 復元1件、復元できず4件")
+        << QStringList{QStringLiteral("a ◆ 同じ名前のものが既にあります"),
+                       QStringLiteral("a/b ◆ 上のフォルダを復元できません"),
+                       QStringLiteral("a/c ◆ 上のフォルダを復元できません"), QStringLiteral("d"),
+                       QStringLiteral("d/desktop.ini ◆ 完全に削除されたため復元できません")};
+}
+
+void TestUndo::undoesSweep()
+{
+    QFETCH(int, seed);
+    QFETCH(QString, taken);
+    EngineRig rig;
+    rig.window.setMarked(OptionMark::DisableReadOnly, true);
+    rig.checkNames({QStringLiteral("desktop.ini")});
+    rig.area.createFile(QStringLiteral("root/keep.txt"), "x");
+    QStringList made{QString()};
+    if (seed == 0) {
+        made << QStringLiteral("a") << QStringLiteral("a/b") << QStringLiteral("a/c") << QStringLiteral("d");
+        rig.area.createFile(QStringLiteral("root/d/desktop.ini"), "x");
+    }
+    QRandomGenerator random{quint32(seed)};
+    for (qsizetype i = 0; seed != 0 && i < made.size() && made.size() < 80; ++i) {
+        for (int c = int(random.bounded(made.size() < 4 ? 2 : 5)); c < 4; ++c)
+            made << made[i] + (made[i].isEmpty() ? QString() : QStringLiteral("/")) +
+                        QStringLiteral("f%1").arg(made.size());
+        if (random.bounded(6) == 0 && i > 0)
+            rig.area.createFile(QStringLiteral("root/") + made[i] + QStringLiteral("/keep.txt"), "x");
+    }
+    const QList<mode_t> modes{0755, 0700, 0555, 0711, 0775, 01777};
+    for (const QString &folder : std::as_const(made))
+        rig.area.createDir(QStringLiteral("root/") + folder);
+    // Listed before the times are set: a listing here marks its folders read.
+    const QStringList before = rig.rootTree();
+    for (qsizetype i = made.size(); i-- > 1;) { // below first: a folder's times move as its entries are made
+        const QByteArray path = QFile::encodeName(rig.at(made[i]));
+        const struct timespec times[2] = {{time_t(1e9 + random.bounded(1e8)), long(random.bounded(1e9))},
+                                          {time_t(1e9 + random.bounded(1e8)), long(random.bounded(1e9))}};
+        QCOMPARE(::chmod(path.constData(), modes[seed == 0 ? 0 : random.bounded(int(modes.size()))]), 0);
+        QCOMPARE(::utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+    }
+    const QStringList full = snapshot(rig, before, {});
+    rig.sweep();
+    const QStringList kept = rig.rootTree();
+    QVERIFY(kept.size() < before.size());
+    QStringList expected;
+    for (const QString &line : full) // the folders that stayed keep only their modes
+        expected << (kept.contains(line.section(u' ', 0, 0)) ? line.section(u' ', 0, 1) : line);
+    if (!taken.isEmpty())
+        rig.area.createFile(QStringLiteral("root/") + taken, "mine");
+
+    UndoRecord record;
+    QVERIFY(UndoJournal::findLast(rig.fs, rig.program.absolute(), rig.root(), record));
+    Restore restore(rig.fs, rig.clock, record);
+    restore.run();
+    QCOMPARE(restore.writeLog(rig.program.absolute()), 0);
+    QVERIFY(!UndoJournal::findLast(rig.fs, rig.program.absolute(), QString(), record));
+    QVERIFY(rig.logText(rig.clock.now().date())
+                .contains(QStringLiteral("Vacuola V1.13A フォルダ復元ロギング  検索フォルダ = ") +
+                          rig.root() + QStringLiteral("　終了状態 = 完了\r\n")));
+    if (taken.isEmpty()) {
+        QCOMPARE(restore.notRestoredCount(), 0);
+        QCOMPARE(snapshot(rig, before, kept), expected);
+        QCOMPARE(rig.rootTree(), before);
+        return;
+    }
+    QFETCH(QString, summary);
+    QFETCH(QStringList, lines);
+    QCOMPARE(restore.summary(), summary);
+    QStringList got = restore.lines();
+    got.replaceInStrings(rig.root() + QLatin1Char('/'), QString());
+    got.sort();
+    QCOMPARE(got, lines);
+    QCOMPARE(rig.rootTree(),
+             QStringList({QStringLiteral("a"), QStringLiteral("d/"), QStringLiteral("keep.txt")}));
+}
+
+} // namespace Vacuola::Test
+
+QTEST_GUILESS_MAIN(Vacuola::Test::TestUndo)
+#include "tst_undo.moc"

@@ -152,6 +152,23 @@ void WindowSweepTest::sweepOfAFolderAddedThroughTheBrowser()
     QCOMPARE(m_rig->work.tree(), (QStringList{QStringLiteral("root/"), QStringLiteral("root/unchecked/"),
                                               QStringLiteral("root/unchecked/keep.me")}));
     QCOMPARE(m_rig->window->statusText(), QStringLiteral("検索終了 2件削除しました"));
+
+    // 元に戻す asks once, then makes the folders again; the file deleted for good stays gone.
+    auto *undo = m_rig->find<QAction>(QStringLiteral("Undo"));
+    QVERIFY(undo->isEnabled());
+    m_rig->dialogs.setNextAnswer(Answer::Yes);
+    undo->trigger();
+    QCOMPARE(m_rig->dialogs.questions.size(), 1);
+    QVERIFY(m_rig->dialogs.questions[0].startsWith(
+        QStringLiteral("次の削除を元に戻しますか？\r\r検索フォルダ\t") +
+        m_rig->work.absolute(QStringLiteral("root")) + QStringLiteral("\r\n開始日時\t")));
+    QVERIFY(m_rig->dialogs.questions[0].endsWith(QStringLiteral("\r\n削除件数\t2件")));
+    QCOMPARE(
+        m_rig->work.tree(),
+        (QStringList{QStringLiteral("root/"), QStringLiteral("root/empty/"), QStringLiteral("root/thumbs/"),
+                     QStringLiteral("root/unchecked/"), QStringLiteral("root/unchecked/keep.me")}));
+    QCOMPARE(m_rig->window->statusText(), QStringLiteral("元に戻しました 復元2件、復元できず1件"));
+    QVERIFY(!undo->isEnabled());
 }
 
 void WindowSweepTest::stopRequestDisablesStartUntilReturn()

@@ -1,6 +1,7 @@
 #include "engine/Restore.h"
 #include "engine/UndoJournal.h"
 #include "tests/engine/EngineRig.h"
+#include "tests/support/TestHelpers.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -48,21 +49,30 @@ void TestUndo::undoesSweep_data()
     QTest::addColumn<QString>("taken");
     QTest::addColumn<QString>("summary");
     QTest::addColumn<QStringList>("lines");
-    QTest::newRow("random tree, modes and times") << 7 << QString() << QString() << QStringList();
+    QTest::addColumn<bool>("trash");
+    QTest::newRow("random tree, modes and times") << 7 << QString() << QString() << QStringList() << false;
+    QTest::newRow("management file back from the trash")
+        << 0 << QString() << QString() << QStringList() << true;
     QTest::newRow("a name taken meanwhile")
         << 0 << QStringLiteral("a") << QStringLiteral("元に戻しました 復元1件、復元できず4件")
         << QStringList{QStringLiteral("a ◆ 同じ名前のものが既にあります"),
                        QStringLiteral("a/b ◆ 上のフォルダを復元できません"),
                        QStringLiteral("a/c ◆ 上のフォルダを復元できません"), QStringLiteral("d"),
-                       QStringLiteral("d/desktop.ini ◆ 完全に削除されたため復元できません")};
+                       QStringLiteral("d/desktop.ini ◆ 完全に削除されたため復元できません")}
+        << false;
 }
 
 void TestUndo::undoesSweep()
 {
     QFETCH(int, seed);
     QFETCH(QString, taken);
+    QFETCH(bool, trash);
     EngineRig rig;
     rig.window.setMarked(OptionMark::DisableReadOnly, true);
+    rig.window.setMarked(OptionMark::MoveToTrash, trash);
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    const auto restoreEnvironment = qScopeGuard([&dataHome] { qputenv("XDG_DATA_HOME", dataHome); });
+    qputenv("XDG_DATA_HOME", rig.area.absolute(QStringLiteral("data")).toUtf8());
     rig.checkNames({QStringLiteral("desktop.ini")});
     rig.area.createFile(QStringLiteral("root/keep.txt"), "x");
     QStringList made{QString()};
@@ -113,6 +123,10 @@ void TestUndo::undoesSweep()
         QCOMPARE(restore.notRestoredCount(), 0);
         QCOMPARE(snapshot(rig, before, kept), expected);
         QCOMPARE(rig.rootTree(), before);
+        if (trash) {
+            QCOMPARE(readTestFile(rig.at(QStringLiteral("d/desktop.ini"))), QByteArray("x"));
+            QCOMPARE(QDir(rig.area.absolute(QStringLiteral("data/Trash/info"))).entryList(QDir::Files), {});
+        }
         return;
     }
     QFETCH(QString, summary);

@@ -209,6 +209,22 @@ bool UndoJournal::findLast(FileSystem &fileSystem, const QString &folder, const 
     return false;
 }
 
+bool UndoJournal::anyLeft(FileSystem &fileSystem, const QString &folder)
+{
+    bool left = false;
+    fileSystem.listFiles(folder, [&](const FileInfo &info) {
+        if (left || info.kind != EntryKind::File || !info.name.startsWith(Prefix) ||
+            !info.name.endsWith(suffix()))
+            return;
+        // The mark of an undone journal is its last line.
+        QByteArray end;
+        bool cut = false;
+        if (fileSystem.readFileEnd(folder + QLatin1Char('/') + info.name, 64, end, cut) == 0)
+            left = !end.contains("\nundone\t");
+    });
+    return left;
+}
+
 int UndoJournal::markUndone(FileSystem &fileSystem, const QString &path, const QDateTime &when)
 {
     return fileSystem.appendToFile(path, "undone\t" + QByteArray::number(when.toMSecsSinceEpoch()) + '\n');

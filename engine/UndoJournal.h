@@ -78,6 +78,8 @@ public:
      */
     static bool findLast(FileSystem &fileSystem, const QString &folder, const QString &root,
                          UndoRecord &record);
+    /** Whether any journal in `folder` is not undone yet; reads only the ends of the journals. */
+    static bool anyLeft(FileSystem &fileSystem, const QString &folder);
     /** Marks a journal as undone: it is no longer offered. */
     static int markUndone(FileSystem &fileSystem, const QString &path, const QDateTime &when);
 

@@ -16,9 +16,8 @@ namespace Vacuola {
 void TForm1::updateUndo()
 {
     // Read only while nothing runs: a sweep writes its journal as it goes.
-    UndoRecord record;
-    m_actions.Undo->setEnabled(!sweeping() && UndoJournal::findLast(*m_services.fileSystem,
-                                                                    m_services.logFolder, QString(), record));
+    m_actions.Undo->setEnabled(!sweeping() &&
+                               UndoJournal::anyLeft(*m_services.fileSystem, m_services.logFolder));
 }
 
 void TForm1::UndoClick()

@@ -9,6 +9,9 @@ namespace Vacuola {
 namespace {
 
 const QByteArray Signature = "Vacuola-undo 1";
+// A batch of records goes out at this size, or at this age, whichever comes first.
+constexpr qsizetype FlushBytes = 64 * 1024;
+constexpr qint64 FlushMs = 5;
 const QLatin1String Prefix("Vacuola-");
 
 // Names and paths as UTF-8 with tabs, line ends, "%" and every byte outside
@@ -61,6 +64,7 @@ void UndoJournal::begin(FileSystem &fileSystem, const QString &folder, const QSt
                         const QDateTime &start)
 {
     m_append.reset();
+    m_pending.clear();
     m_fileSystem = &fileSystem;
     m_folder = folder;
     m_root = root;
@@ -93,9 +97,23 @@ void UndoJournal::write(const QByteArray &line)
             return;
         }
     }
-    // Each record goes to the file at once: what a crash leaves is a journal of
-    // everything removed until then.
-    if (m_append->write({line}) != 0) {
+    // Records go to the file in batches, one system call for many folders, but
+    // never later than a few milliseconds after their removal: what a crash
+    // leaves is a journal of everything removed until just before it.
+    if (m_pending.isEmpty())
+        m_pendingSince.start();
+    m_pending += line;
+    if (m_pending.size() >= FlushBytes || m_pendingSince.elapsed() >= FlushMs)
+        flush();
+}
+
+void UndoJournal::flush()
+{
+    if (!m_append || m_pending.isEmpty())
+        return;
+    const int error = m_append->write({m_pending});
+    m_pending.clear();
+    if (error != 0) {
         m_append.reset();
         m_failed = true;
     }
@@ -131,6 +149,7 @@ void UndoJournal::fileTaken(QStringView folder, const QString &name, const QStri
 
 void UndoJournal::end()
 {
+    flush();
     if (m_append) {
         if (m_removedAny) {
             m_append->finish();

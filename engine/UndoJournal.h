@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -85,6 +86,7 @@ public:
 
 private:
     void write(const QByteArray &line);
+    void flush();
 
     FileSystem *m_fileSystem = nullptr;
     QString m_folder;
@@ -92,6 +94,8 @@ private:
     QDateTime m_start;
     QString m_path;
     std::unique_ptr<FileAppend> m_append;
+    QByteArray m_pending; // records not yet in the file
+    QElapsedTimer m_pendingSince;
     bool m_failed = false;
     bool m_removedAny = false;
 };

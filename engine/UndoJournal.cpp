@@ -56,11 +56,10 @@ void appendNumber(QByteArray &out, Number number, int base = 10)
     out.append(digits, end - digits);
 }
 
-// Written for every removed folder: one buffer, no temporaries.
-QByteArray metaFields(const FolderMeta &meta)
+// Written for every removed folder: into the record's own buffer, no temporaries.
+void appendMeta(QByteArray &out, const FolderMeta &meta)
 {
-    QByteArray out;
-    out.reserve(96);
+    out += '\t';
     appendNumber(out, meta.mode, 8);
     out += '\t';
     appendNumber(out, meta.owner);
@@ -74,7 +73,6 @@ QByteArray metaFields(const FolderMeta &meta)
     appendNumber(out, meta.modifySeconds);
     out += '\t';
     appendNumber(out, meta.modifyNanoseconds);
-    return out;
 }
 
 bool readMeta(const QList<QByteArray> &fields, qsizetype from, FolderMeta &meta)
@@ -164,17 +162,30 @@ void UndoJournal::flush()
 
 void UndoJournal::seen(quint32 id, const FolderStatus &status)
 {
-    if (status.error == 0)
-        write("S\t" + QByteArray::number(id) + '\t' + metaFields(status.meta) + '\n');
+    if (status.error != 0)
+        return;
+    QByteArray line;
+    line.reserve(128);
+    line += "S\t";
+    appendNumber(line, id);
+    appendMeta(line, status.meta);
+    line += '\n';
+    write(line);
 }
 
 void UndoJournal::removed(quint32 id, QStringView relative, const FolderStatus *status)
 {
     m_removedAny = true;
-    QByteArray line = "R\t" + QByteArray::number(id) + '\t' + encoded(relative);
+    QByteArray line;
+    line.reserve(128 + relative.size() * 3);
+    line += "R\t";
+    appendNumber(line, id);
+    line += '\t';
+    line += encoded(relative);
     if (status && status->error == 0)
-        line += '\t' + metaFields(status->meta);
-    write(line + '\n');
+        appendMeta(line, status->meta);
+    line += '\n';
+    write(line);
 }
 
 void UndoJournal::fileTaken(QStringView folder, const QString &name, const QString &trashedAs)

@@ -1,4 +1,5 @@
 #include "engine/DryRunFileSystem.h"
+#include "platform/SharedPrefix.h"
 
 #include <cerrno>
 #include <cstring>
@@ -10,23 +11,6 @@ namespace {
 QString childPath(const QString &folder, const QString &name)
 {
     return folder + QLatin1Char('/') + name;
-}
-
-// How many leading characters two texts share.
-qsizetype sharedPrefix(QStringView a, QStringView b)
-{
-    const qsizetype size = qMin(a.size(), b.size());
-    if (a.utf16() == b.utf16())
-        return size;
-    const char16_t *x = a.utf16();
-    const char16_t *y = b.utf16();
-    qsizetype i = 0;
-    constexpr qsizetype Block = 32;
-    while (i + Block <= size && std::memcmp(x + i, y + i, Block * sizeof(char16_t)) == 0)
-        i += Block;
-    while (i < size && x[i] == y[i])
-        ++i;
-    return i;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
+#include "platform/SharedPrefix.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,21 +17,6 @@ namespace {
 
 // The block goes out in pieces of about this size.
 constexpr qsizetype PieceSize = 1024 * 1024;
-
-// How many leading characters two texts share.
-qsizetype sharedPrefix(QStringView a, QStringView b)
-{
-    const qsizetype size = qMin(a.size(), b.size());
-    const char16_t *x = a.utf16();
-    const char16_t *y = b.utf16();
-    qsizetype i = 0;
-    constexpr qsizetype Block = 32;
-    while (i + Block <= size && std::memcmp(x + i, y + i, Block * sizeof(char16_t)) == 0)
-        i += Block;
-    while (i < size && x[i] == y[i])
-        ++i;
-    return i;
-}
 
 } // namespace
 

@@ -5,6 +5,7 @@
 
 #include "platform/posix/PosixSweepTree.h"
 
+#include "platform/SharedPrefix.h"
 #include "platform/posix/PathBytes.h"
 #include "platform/posix/TrashCan.h"
 #include "platform/posix/UserFolders.h"
@@ -21,21 +22,6 @@
 namespace Vacuola::Posix {
 
 namespace {
-
-// How many leading characters two texts share.
-qsizetype sharedPrefix(QStringView a, QStringView b)
-{
-    const qsizetype size = qMin(a.size(), b.size());
-    const char16_t *x = a.utf16();
-    const char16_t *y = b.utf16();
-    qsizetype i = 0;
-    constexpr qsizetype Block = 32;
-    while (i + Block <= size && std::memcmp(x + i, y + i, Block * sizeof(char16_t)) == 0)
-        i += Block;
-    while (i < size && x[i] == y[i])
-        ++i;
-    return i;
-}
 
 FolderMeta describe(const struct stat &st)
 {

@@ -59,20 +59,17 @@ void appendNumber(QByteArray &out, Number number, int base = 10)
 // Written for every removed folder: into the record's own buffer, no temporaries.
 void appendMeta(QByteArray &out, const FolderMeta &meta)
 {
-    out += '\t';
-    appendNumber(out, meta.mode, 8);
-    out += '\t';
-    appendNumber(out, meta.owner);
-    out += '\t';
-    appendNumber(out, meta.group);
-    out += '\t';
-    appendNumber(out, meta.accessSeconds);
-    out += '\t';
-    appendNumber(out, meta.accessNanoseconds);
-    out += '\t';
-    appendNumber(out, meta.modifySeconds);
-    out += '\t';
-    appendNumber(out, meta.modifyNanoseconds);
+    const auto field = [&out](auto number, int base = 10) {
+        out += '\t';
+        appendNumber(out, number, base);
+    };
+    field(meta.mode, 8);
+    field(meta.owner);
+    field(meta.group);
+    field(meta.accessSeconds);
+    field(meta.accessNanoseconds);
+    field(meta.modifySeconds);
+    field(meta.modifyNanoseconds);
 }
 
 bool readMeta(const QList<QByteArray> &fields, qsizetype from, FolderMeta &meta)

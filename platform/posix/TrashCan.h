@@ -12,7 +12,7 @@
 namespace Vacuola::Posix {
 
 /**
- * The desktop's trash (freedesktop.org Trash specification) for the files of
+ * The desktop's trash (the freedesktop.org trash layout) for the files of
  * one sweep: the home trash for a file on the home trash's device, else the
  * trash at the top of the file's own mount ($topdir/.Trash/$uid when the
  * administrator made a sticky .Trash there, else $topdir/.Trash-$uid). A file

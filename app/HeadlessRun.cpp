@@ -148,6 +148,29 @@ int finish(int status)
     return status == 0 && Console::outputFailed() ? ExitFailed : status;
 }
 
+// The registers of a run without a window, filled from the settings file,
+// which is only read: never rewritten, and never deleted by the old-layout rule.
+struct StoredSettings final
+{
+    Q_DISABLE_COPY_MOVE(StoredSettings)
+
+    StoredSettings(HeadlessWindow &window, FileSystem &fileSystem, const QString &settingsFile)
+        : folders(folderList, window, fileSystem), nameRegister(names, window),
+          settings(settingsFile, fileSystem), exclusions(SystemFolderSources::ofThisUser())
+    {
+        folders.resetToPlaceholder();
+        loaded = settings.load(folders, nameRegister, exclusions, window, NoPlacement());
+    }
+
+    MemorySearchFolderList folderList;
+    MemoryManagementFileList names;
+    SearchFolderRegister folders;
+    ManagementFileRegister nameRegister;
+    SettingsFile settings;
+    ExclusionRegister exclusions;
+    SettingsFile::Loaded loaded;
+};
+
 int sweep(const CommandLine &command)
 {
     FileSystem &fileSystem = systemFileSystem();
@@ -155,16 +178,9 @@ int sweep(const CommandLine &command)
     const ProgramLocations files = ProgramLocations::ofThisProgram();
 
     HeadlessWindow window(command.yes);
-    MemorySearchFolderList folderList;
-    MemoryManagementFileList names;
-    SearchFolderRegister folders(folderList, window, fileSystem);
-    ManagementFileRegister nameRegister(names, window);
-    SettingsFile settings(files.settingsFile, fileSystem);
-    ExclusionRegister exclusions(SystemFolderSources::ofThisUser());
-    // The file is only read: never rewritten, and never deleted by the old-layout rule.
-    folders.resetToPlaceholder();
-    const SettingsFile::Loaded loaded =
-        settings.load(folders, nameRegister, exclusions, window, NoPlacement());
+    StoredSettings stored(window, fileSystem, files.settingsFile);
+    SearchFolderRegister &folders = stored.folders;
+    ExclusionRegister &exclusions = stored.exclusions;
     for (const QString &pattern : command.excludes)
         exclusions.append(pattern);
     if (command.trash)
@@ -192,7 +208,7 @@ int sweep(const CommandLine &command)
         Console::writeOut(line);
     };
     if (command.dryRun) {
-        DryRun dryRun(window, names, fileSystem, systemClock(), systemTextEditor(), exclusions);
+        DryRun dryRun(window, stored.names, fileSystem, systemClock(), systemTextEditor(), exclusions);
         dryRun.setLineObserver(print);
         dryRun.setKeepLines(false);
         window.onStop = [&dryRun] {
@@ -203,10 +219,10 @@ int sweep(const CommandLine &command)
         return exitStatus(window, dryRun.errorCount());
     }
 
-    SweepEngine engine(SweepContext{window, folders, names, fileSystem, systemClock(), systemTextEditor(),
-                                    files.logFolder, exclusions});
-    settings.applyLogOption(
-        loaded, window, [&engine](const QDateTime &cutOff) { engine.PurgeOldLogs(cutOff); },
+    SweepEngine engine(SweepContext{window, folders, stored.names, fileSystem, systemClock(),
+                                    systemTextEditor(), files.logFolder, exclusions});
+    stored.settings.applyLogOption(
+        stored.loaded, window, [&engine](const QDateTime &cutOff) { engine.PurgeOldLogs(cutOff); },
         systemClock().now());
     engine.setFolderLineObserver(print);
     window.onStop = [&engine] {
@@ -229,14 +245,8 @@ int undo(const CommandLine &command)
 
     // The settings tell whether the undo is logged; they are only read.
     HeadlessWindow window(false);
-    MemorySearchFolderList folderList;
-    MemoryManagementFileList names;
-    SearchFolderRegister folders(folderList, window, fileSystem);
-    ManagementFileRegister nameRegister(names, window);
-    SettingsFile settings(files.settingsFile, fileSystem);
-    ExclusionRegister exclusions(SystemFolderSources::ofThisUser());
-    folders.resetToPlaceholder();
-    settings.load(folders, nameRegister, exclusions, window, NoPlacement());
+    StoredSettings stored(window, fileSystem, files.settingsFile);
+    SearchFolderRegister &folders = stored.folders;
 
     // The folder is spelt as a sweep of it was: its journal names it so.
     const QString root = command.folder.isEmpty() ? QString() : folders.ExpandLongPath(command.folder);

@@ -83,4 +83,15 @@ LogBlock EngineRig::logBlock(const QDate &day) const
     return parseLogBlock(logText(day).split(QStringLiteral("\r\n")));
 }
 
+QStringList folderLines(const SweepEngine &engine)
+{
+    return parseLogBlock(engine.logList()).folders;
+}
+
+QString detail(int error)
+{
+    return QStringLiteral("エラー内容\t(") + QString::number(error) + QLatin1Char(')') + errorMessage(error) +
+           QStringLiteral("\r\n");
+}
+
 } // namespace Vacuola::Test

@@ -64,4 +64,9 @@ public:
     LogBlock logBlock(const QDate &day) const;
 };
 
+/** The folder lines of the engine's last sweep. */
+QStringList folderLines(const SweepEngine &engine);
+/** The detail line of a failure box for an error number. */
+QString detail(int error);
+
 } // namespace Vacuola::Test

@@ -13,22 +13,6 @@
 
 namespace Vacuola::Test {
 
-namespace {
-
-// The folder lines of the last sweep.
-QStringList folderLines(const SweepEngine &engine)
-{
-    return parseLogBlock(engine.logList()).folders;
-}
-
-QString detail(int error)
-{
-    return QStringLiteral("エラー内容\t(") + QString::number(error) + QLatin1Char(')') + errorMessage(error) +
-           QStringLiteral("\r\n");
-}
-
-} // namespace
-
 class ReadOnlyFoldersTest final : public QObject
 {
     Q_OBJECT

@@ -70,7 +70,7 @@ bool SweepEngine::removeLeafAtOnce(FolderId folder)
     FolderStatus removed;
     if (m_tree->removeIfEmpty(path, removed.meta) != 0)
         return false;
-    m_journal.removed(folder, relativeOf(path), &removed);
+    m_journal.removed(folder, &removed);
     setFolderState(folder, Done);
     addFolderLine(folder, path, 0, QString(), QString());
     noteRemoved(folder);
@@ -127,7 +127,7 @@ bool SweepEngine::removeFolder(FolderId folder, bool atOnce)
     const bool filesKnown = listed && !asked;
     // A folder removed at once held no file when it was listed.
     static const QStringList noFiles;
-    error = deleteManagementFiles(path, flags, marker,
+    error = deleteManagementFiles(folder, path, flags, marker,
                                   atOnce ? &noFiles : (filesKnown ? &m_lastListing.files : nullptr));
 
     pump();
@@ -147,7 +147,7 @@ bool SweepEngine::removeFolder(FolderId folder, bool atOnce)
     }
     // Whatever was below it has been dealt with: a folder that stays gets its mode back now.
     if (error == 0) {
-        m_journal.removed(folder, relativeOf(path), listed ? &listedStatus : nullptr);
+        m_journal.removed(folder, listed ? &listedStatus : nullptr);
         setFolderState(folder, Done);
         noteRemoved(folder);
     } else if (folderState(folder) == Cleared) {
@@ -179,7 +179,7 @@ void SweepEngine::addFolderLine(FolderId folder, const QString &path, int error,
     window.setRemovalCounter(QString::number(DelCount));
 }
 
-int SweepEngine::deleteManagementFiles(const QString &path, QString &flags, QString &marker,
+int SweepEngine::deleteManagementFiles(FolderId folder, const QString &path, QString &flags, QString &marker,
                                        const QStringList *seenFiles)
 {
     const ManagementFileList &list = m_context.managementFiles;
@@ -223,7 +223,7 @@ int SweepEngine::deleteManagementFiles(const QString &path, QString &flags, QStr
         for (const Found &file : std::as_const(files)) {
             if (file.lower != name)
                 continue;
-            const int error = removeManagementFile(path, file.name);
+            const int error = removeManagementFile(folder, path, file.name);
             // A file that is gone by now is one that does not exist: passed over.
             if (error == ENOENT)
                 continue;
@@ -245,7 +245,7 @@ int SweepEngine::deleteManagementFiles(const QString &path, QString &flags, QStr
     return 0;
 }
 
-int SweepEngine::removeManagementFile(const QString &folder, const QString &name)
+int SweepEngine::removeManagementFile(FolderId id, const QString &folder, const QString &name)
 {
     QString trashedAs;
     int error = EXDEV;
@@ -257,7 +257,7 @@ int SweepEngine::removeManagementFile(const QString &folder, const QString &name
         error = m_tree->deleteFile(folder, name);
     }
     if (error == 0)
-        m_journal.fileTaken(relativeOf(folder), name, trashedAs);
+        m_journal.fileTaken(id, name, trashedAs);
     if (error == 0 && m_fileObserver)
         m_fileObserver(folder, name, trashedAs);
     return error;

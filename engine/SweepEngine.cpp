@@ -155,7 +155,7 @@ void SweepEngine::VacuolaExecute()
     m_tree = m_context.fileSystem.openTree(m_sweptPath);
     m_leavesAtOnce = m_tree->removesIfEmpty();
     m_protected.prepare(m_context.exclusions, m_context.fileSystem, m_sweptPath, keptFolders);
-    m_journal.begin(m_context.fileSystem, m_context.logFolder, m_sweptPath, startTime);
+    m_journal.begin(m_context.fileSystem, m_context.logFolder, m_nodes, startTime);
 
     while (!ScanList.empty()) {
         if (!Running)
@@ -306,14 +306,6 @@ bool SweepEngine::HasSubFolder(FolderId folder)
     m_lastListing.folder = folder;
     m_lastListing.valid = error == 0 && !hasSubFolder;
     return hasSubFolder;
-}
-
-QStringView SweepEngine::relativeOf(const QString &path) const
-{
-    if (path.size() <= m_sweptPath.size())
-        return {};
-    return QStringView(path).mid(m_sweptPath.endsWith(QLatin1Char('/')) ? m_sweptPath.size()
-                                                                        : m_sweptPath.size() + 1);
 }
 
 bool SweepEngine::isContentFile(const FolderEntry &entry) const

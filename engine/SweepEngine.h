@@ -137,11 +137,11 @@ private:
      * the failure. `seenFiles` are the regular files of a listing of the folder
      * made just before; without it the folder is listed here.
      */
-    int deleteManagementFiles(const QString &path, QString &flags, QString &marker,
+    int deleteManagementFiles(FolderId folder, const QString &path, QString &flags, QString &marker,
                               const QStringList *seenFiles);
     /** Moves one management file to the trash when the option says so, else (or with no trash there) deletes
      * it. */
-    int removeManagementFile(const QString &folder, const QString &name);
+    int removeManagementFile(FolderId folder, const QString &path, const QString &name);
     void reportFailure(const QString &text);
     /** Adds the folder's line (or failure line) and counts it. */
     void addFolderLine(FolderId folder, const QString &path, int error, const QString &marker,
@@ -178,8 +178,6 @@ private:
     };
     FolderState folderState(FolderId folder) const;
     void setFolderState(FolderId folder, FolderState state);
-    /** The path of a folder below the swept folder, relative to it (empty for the swept folder). */
-    QStringView relativeOf(const QString &path) const;
     /** Runs the closing steps of a sweep: log, vanished folder, summary, idle state. */
     void finishSweep(const QDateTime &startTime);
 

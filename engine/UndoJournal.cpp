@@ -1,91 +1,20 @@
 #include "engine/UndoJournal.h"
 
-#include <QHash>
+#include "engine/JournalFields.h"
 
-#include <algorithm>
-#include <charconv>
+#include <initializer_list>
 
 namespace Vacuola {
 
+using namespace JournalFields;
+
 namespace {
 
-const QByteArray Signature = "Vacuola-undo 1";
+const QByteArray Signature = "Vacuola-undo 2";
 // A batch of records goes out at this size, or at this age, whichever comes first.
 constexpr qsizetype FlushBytes = 64 * 1024;
 constexpr qint64 FlushMs = 5;
 const QLatin1String Prefix("Vacuola-");
-
-// Names and paths as UTF-8 with "%" and every control byte (tabs and line ends
-// among them) written as %XX, so that one record is one line of tab-separated
-// fields. Run for every removed folder's whole path: one pass, no lookup table.
-QByteArray encoded(QStringView text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    const auto plain = [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte >= 0x20 && byte != 0x7F && c != '%';
-    };
-    if (std::all_of(utf8.cbegin(), utf8.cend(), plain))
-        return utf8;
-    QByteArray out;
-    out.reserve(utf8.size());
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || c == '%') {
-            out += '%';
-            out += Hex[byte >> 4];
-            out += Hex[byte & 0xF];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-QString decoded(QByteArrayView field)
-{
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(field.toByteArray()));
-}
-
-template <typename Number>
-void appendNumber(QByteArray &out, Number number, int base = 10)
-{
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, number, base).ptr;
-    out.append(digits, end - digits);
-}
-
-// Written for every removed folder: into the record's own buffer, no temporaries.
-void appendMeta(QByteArray &out, const FolderMeta &meta)
-{
-    const auto field = [&out](auto number, int base = 10) {
-        out += '\t';
-        appendNumber(out, number, base);
-    };
-    field(meta.mode, 8);
-    field(meta.owner);
-    field(meta.group);
-    field(meta.accessSeconds);
-    field(meta.accessNanoseconds);
-    field(meta.modifySeconds);
-    field(meta.modifyNanoseconds);
-}
-
-bool readMeta(const QList<QByteArray> &fields, qsizetype from, FolderMeta &meta)
-{
-    if (fields.size() < from + 7)
-        return false;
-    bool ok[7] = {};
-    meta.mode = fields[from].toUInt(&ok[0], 8) & 07777;
-    meta.owner = fields[from + 1].toUInt(&ok[1]);
-    meta.group = fields[from + 2].toUInt(&ok[2]);
-    meta.accessSeconds = fields[from + 3].toLongLong(&ok[3]);
-    meta.accessNanoseconds = fields[from + 4].toInt(&ok[4]);
-    meta.modifySeconds = fields[from + 5].toLongLong(&ok[5]);
-    meta.modifyNanoseconds = fields[from + 6].toInt(&ok[6]);
-    return std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; });
-}
 
 } // namespace
 
@@ -98,49 +27,54 @@ QString UndoJournal::suffix()
     return QStringLiteral(".undo");
 }
 
-void UndoJournal::begin(FileSystem &fileSystem, const QString &folder, const QString &root,
+void UndoJournal::begin(FileSystem &fileSystem, const QString &folder, const FolderNodes &nodes,
                         const QDateTime &start)
 {
     m_append.reset();
     m_pending.clear();
     m_fileSystem = &fileSystem;
+    m_nodes = &nodes;
     m_folder = folder;
-    m_root = root;
     m_start = start;
     m_path.clear();
     m_failed = false;
     m_removedAny = false;
+    // The swept folder is named by the journal's head.
+    m_named.assign(1, true);
 }
 
-void UndoJournal::write(const QByteArray &line)
+bool UndoJournal::open()
 {
     if (m_failed || !m_fileSystem)
-        return;
-    if (!m_append) {
-        // Made on the first record: a sweep that removes nothing leaves no journal.
-        if (m_fileSystem->makeFolders(m_folder) != 0) {
-            m_failed = true;
-            return;
-        }
-        const QString stem =
-            m_folder + QLatin1Char('/') + Prefix + m_start.toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
-        m_path = stem + suffix();
-        for (int n = 2; m_fileSystem->entryExists(m_path); ++n)
-            m_path = stem + QLatin1Char('_') + QString::number(n) + suffix();
-        if (m_fileSystem->openAppend(m_path, m_append) != 0 ||
-            m_append->write({Signature + "\nroot\t" + encoded(m_root) + "\nstart\t" +
-                             QByteArray::number(m_start.toMSecsSinceEpoch()) + '\n'}) != 0) {
-            m_append.reset();
-            m_failed = true;
-            return;
-        }
+        return false;
+    if (m_append)
+        return true;
+    // Made on the first record: a sweep that removes nothing leaves no journal.
+    if (m_fileSystem->makeFolders(m_folder) != 0) {
+        m_failed = true;
+        return false;
     }
-    // Records go to the file in batches, one system call for many folders, but
-    // never later than a few milliseconds after their removal: what a crash
-    // leaves is a journal of everything removed until just before it.
-    if (m_pending.isEmpty())
-        m_pendingSince.start();
-    m_pending += line;
+    const QString stem =
+        m_folder + QLatin1Char('/') + Prefix + m_start.toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
+    m_path = stem + suffix();
+    for (int n = 2; m_fileSystem->entryExists(m_path); ++n)
+        m_path = stem + QLatin1Char('_') + QString::number(n) + suffix();
+    QByteArray head = Signature + "\nroot\t";
+    appendEncoded(head, m_nodes->rootPath());
+    head += "\nstart\t" + QByteArray::number(m_start.toMSecsSinceEpoch()) + '\n';
+    if (m_fileSystem->openAppend(m_path, m_append) != 0 || m_append->write({head}) != 0) {
+        m_append.reset();
+        m_failed = true;
+        return false;
+    }
+    return true;
+}
+
+// Records go to the file in batches, one system call for many folders, but
+// never later than a few milliseconds after their removal: what a crash
+// leaves is a journal of everything removed until just before it.
+void UndoJournal::batched()
+{
     if (m_pending.size() >= FlushBytes || m_pendingSince.elapsed() >= FlushMs)
         flush();
 }
@@ -157,36 +91,67 @@ void UndoJournal::flush()
     }
 }
 
+// The folder's record, and before it those of the folders above it that have
+// none yet: a folder is named once, by its parent's number and its name.
+void UndoJournal::name(quint32 id)
+{
+    if (id < m_named.size() && m_named[id])
+        return;
+    if (m_named.size() < m_nodes->count())
+        m_named.resize(m_nodes->count(), false);
+    m_unnamed.clear();
+    for (quint32 folder = id; !m_named[folder]; folder = m_nodes->parent(folder))
+        m_unnamed.push_back(folder);
+    for (auto folder = m_unnamed.crbegin(); folder != m_unnamed.crend(); ++folder) {
+        m_pending += "D\t";
+        appendNumber(m_pending, *folder);
+        m_pending += '\t';
+        appendNumber(m_pending, m_nodes->parent(*folder));
+        m_pending += '\t';
+        m_name.clear();
+        m_nodes->appendName(m_name, *folder);
+        appendEncoded(m_pending, m_name);
+        m_pending += '\n';
+        m_named[*folder] = true;
+    }
+}
+
 void UndoJournal::seen(quint32 id, const FolderStatus &status)
 {
-    if (status.error != 0)
+    if (status.error != 0 || !open())
         return;
-    QByteArray line;
-    line.reserve(128);
-    line += "S\t";
-    appendNumber(line, id);
-    appendMeta(line, status.meta);
-    line += '\n';
-    write(line);
+    if (m_pending.isEmpty())
+        m_pendingSince.start();
+    name(id);
+    m_pending += "S\t";
+    appendNumber(m_pending, id);
+    appendMeta(m_pending, status.meta);
+    m_pending += '\n';
+    batched();
 }
 
-void UndoJournal::removed(quint32 id, QStringView relative, const FolderStatus *status)
+void UndoJournal::removed(quint32 id, const FolderStatus *status)
 {
     m_removedAny = true;
-    QByteArray line;
-    line.reserve(128 + relative.size() * 3);
-    line += "R\t";
-    appendNumber(line, id);
-    line += '\t';
-    line += encoded(relative);
+    if (!open())
+        return;
+    if (m_pending.isEmpty())
+        m_pendingSince.start();
+    name(id);
+    m_pending += "R\t";
+    appendNumber(m_pending, id);
     if (status && status->error == 0)
-        appendMeta(line, status->meta);
-    line += '\n';
-    write(line);
+        appendMeta(m_pending, status->meta);
+    m_pending += '\n';
+    batched();
 }
 
-void UndoJournal::fileTaken(QStringView folder, const QString &name, const QString &trashedAs)
+void UndoJournal::fileTaken(quint32 folder, const QString &name, const QString &trashedAs)
 {
+    if (!open())
+        return;
+    if (m_pending.isEmpty())
+        m_pendingSince.start();
     // The trash keeps a file as files/NAME and tells of it in info/NAME.trashinfo.
     QString trashInfo;
     const qsizetype slash = trashedAs.lastIndexOf(QLatin1Char('/'));
@@ -194,8 +159,15 @@ void UndoJournal::fileTaken(QStringView folder, const QString &name, const QStri
     if (bin >= 0)
         trashInfo = trashedAs.left(bin) + QStringLiteral("/info") + trashedAs.mid(slash) +
                     QStringLiteral(".trashinfo");
-    write("F\t" + encoded(folder) + '\t' + encoded(name) + '\t' + encoded(trashedAs) + '\t' +
-          encoded(trashInfo) + '\n');
+    this->name(folder);
+    m_pending += "F\t";
+    appendNumber(m_pending, folder);
+    for (const QString *field : std::initializer_list<const QString *>{&name, &trashedAs, &trashInfo}) {
+        m_pending += '\t';
+        appendEncoded(m_pending, *field);
+    }
+    m_pending += '\n';
+    batched();
 }
 
 void UndoJournal::end()
@@ -212,92 +184,6 @@ void UndoJournal::end()
         }
     }
     m_fileSystem = nullptr;
-}
-
-int UndoJournal::read(FileSystem &fileSystem, const QString &path, UndoRecord &record)
-{
-    record = UndoRecord();
-    record.path = path;
-    QByteArray bytes;
-    if (const int error = fileSystem.readFile(path, bytes))
-        return error;
-    const QList<QByteArray> lines = bytes.split('\n');
-    if (lines.isEmpty() || lines.constFirst() != Signature)
-        return EINVAL;
-    QHash<quint32, FolderMeta> seen;
-    for (const QByteArray &line : lines) {
-        const QList<QByteArray> fields = line.split('\t');
-        const QByteArray &kind = fields.constFirst();
-        if (kind == "root" && fields.size() == 2) {
-            record.root = decoded(fields[1]);
-        } else if (kind == "start" && fields.size() == 2) {
-            record.start = QDateTime::fromMSecsSinceEpoch(fields[1].toLongLong());
-        } else if (kind == "S" && fields.size() == 9) {
-            FolderMeta meta;
-            if (readMeta(fields, 2, meta))
-                seen.insert(fields[1].toUInt(), meta);
-        } else if (kind == "R" && (fields.size() == 3 || fields.size() == 10)) {
-            JournalFolder folder;
-            folder.relative = decoded(fields[2]);
-            // A folder described when first listed is as it was before the sweep;
-            // a later description has the times that its subfolders' removal gave it.
-            const auto found = seen.constFind(fields[1].toUInt());
-            if (found != seen.cend()) {
-                folder.described = true;
-                folder.meta = *found;
-            } else {
-                folder.described = fields.size() == 10 && readMeta(fields, 3, folder.meta);
-            }
-            record.folders.push_back(folder);
-        } else if (kind == "F" && fields.size() == 5) {
-            record.files.append(
-                JournalFile{decoded(fields[1]), decoded(fields[2]), decoded(fields[3]), decoded(fields[4])});
-        } else if (kind == "undone") {
-            record.undone = true;
-        }
-    }
-    return record.root.isEmpty() ? EINVAL : 0;
-}
-
-bool UndoJournal::findLast(FileSystem &fileSystem, const QString &folder, const QString &root,
-                           UndoRecord &record)
-{
-    QStringList names;
-    fileSystem.listFiles(folder, [&names](const FileInfo &info) {
-        if (info.kind == EntryKind::File && info.name.startsWith(Prefix) && info.name.endsWith(suffix()))
-            names.append(info.name);
-    });
-    // The names begin with the start of their sweep: the newest sorts last.
-    std::sort(names.begin(), names.end());
-    for (auto name = names.crbegin(); name != names.crend(); ++name) {
-        if (read(fileSystem, folder + QLatin1Char('/') + *name, record) != 0 || record.undone)
-            continue;
-        if (root.isEmpty() || record.root == root)
-            return true;
-    }
-    record = UndoRecord();
-    return false;
-}
-
-bool UndoJournal::anyLeft(FileSystem &fileSystem, const QString &folder)
-{
-    bool left = false;
-    fileSystem.listFiles(folder, [&](const FileInfo &info) {
-        if (left || info.kind != EntryKind::File || !info.name.startsWith(Prefix) ||
-            !info.name.endsWith(suffix()))
-            return;
-        // The mark of an undone journal is its last line.
-        QByteArray end;
-        bool cut = false;
-        if (fileSystem.readFileEnd(folder + QLatin1Char('/') + info.name, 64, end, cut) == 0)
-            left = !end.contains("\nundone\t");
-    });
-    return left;
-}
-
-int UndoJournal::markUndone(FileSystem &fileSystem, const QString &path, const QDateTime &when)
-{
-    return fileSystem.appendToFile(path, "undone\t" + QByteArray::number(when.toMSecsSinceEpoch()) + '\n');
 }
 
 } // namespace Vacuola

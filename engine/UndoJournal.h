@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/FolderNodes.h"
 #include "platform/FileSystem.h"
 
 #include <QDateTime>
@@ -50,6 +51,10 @@ struct UndoRecord
  * a journal of everything removed so far; nothing of it is held in memory.
  * A folder that waits for its subfolders to go is described when it is first
  * listed, before anything below it changes its times.
+ *
+ * Folders are named by the numbers of the sweep's folder tree: each one once,
+ * by its parent's number and its own name, before the first record that
+ * needs it, so that a deep tree's journal never holds a whole path.
  */
 class UndoJournal final
 {
@@ -59,14 +64,16 @@ public:
     UndoJournal();
     ~UndoJournal();
 
-    /** A sweep begins. Nothing is written before the first record. */
-    void begin(FileSystem &fileSystem, const QString &folder, const QString &root, const QDateTime &start);
+    /** A sweep of the root of `nodes` begins. Nothing is written before the first record. */
+    void begin(FileSystem &fileSystem, const QString &folder, const FolderNodes &nodes,
+               const QDateTime &start);
     /** A folder that waits for its subfolders, as it was when first listed. */
     void seen(quint32 id, const FolderStatus &status);
     /** A folder removed; `status` describes it when its description was not given by seen(). */
-    void removed(quint32 id, QStringView relative, const FolderStatus *status);
-    /** A management file moved to the trash (`trashedAs`, its path there), or deleted for good (empty). */
-    void fileTaken(QStringView folder, const QString &name, const QString &trashedAs);
+    void removed(quint32 id, const FolderStatus *status);
+    /** A management file of a folder moved to the trash (`trashedAs`, its path there), or deleted for good
+     * (empty). */
+    void fileTaken(quint32 folder, const QString &name, const QString &trashedAs);
     /** The sweep has ended: the journal stands, or is taken away when no folder was removed. */
     void end();
 
@@ -85,12 +92,14 @@ public:
     static int markUndone(FileSystem &fileSystem, const QString &path, const QDateTime &when);
 
 private:
-    void write(const QByteArray &line);
+    bool open();
+    void name(quint32 id);
+    void batched();
     void flush();
 
     FileSystem *m_fileSystem = nullptr;
+    const FolderNodes *m_nodes = nullptr;
     QString m_folder;
-    QString m_root;
     QDateTime m_start;
     QString m_path;
     std::unique_ptr<FileAppend> m_append;
@@ -98,6 +107,9 @@ private:
     QElapsedTimer m_pendingSince;
     bool m_failed = false;
     bool m_removedAny = false;
+    std::vector<bool> m_named; // by folder: its record written
+    std::vector<quint32> m_unnamed;
+    QString m_name;
 };
 
 } // namespace Vacuola

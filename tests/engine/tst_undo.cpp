@@ -50,16 +50,20 @@ void TestUndo::undoesSweep_data()
     QTest::addColumn<QString>("summary");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<bool>("trash");
-    QTest::newRow("random tree, modes and times") << 7 << QString() << QString() << QStringList() << false;
+    QTest::addColumn<QString>("journal");
+    QTest::newRow("random tree, modes and times")
+        << 7 << QString() << QString() << QStringList() << false << QString();
     QTest::newRow("management file back from the trash")
-        << 0 << QString() << QString() << QStringList() << true;
+        << 0 << QString() << QString() << QStringList() << true << QString();
+    QTest::newRow("a journal of the first form, whole paths")
+        << 0 << QString() << QString() << QStringList() << true << QStringLiteral("paths");
     QTest::newRow("a name taken meanwhile")
         << 0 << QStringLiteral("a") << QStringLiteral("元に戻しました 復元1件、復元できず4件")
         << QStringList{QStringLiteral("a ◆ 同じ名前のものが既にあります"),
                        QStringLiteral("a/b ◆ 上のフォルダを復元できません"),
                        QStringLiteral("a/c ◆ 上のフォルダを復元できません"), QStringLiteral("d"),
                        QStringLiteral("d/desktop.ini ◆ 完全に削除されたため復元できません")}
-        << false;
+        << false << QString();
 }
 
 void TestUndo::undoesSweep()
@@ -67,6 +71,7 @@ void TestUndo::undoesSweep()
     QFETCH(int, seed);
     QFETCH(QString, taken);
     QFETCH(bool, trash);
+    QFETCH(QString, journal);
     EngineRig rig;
     rig.window.setMarked(OptionMark::DisableReadOnly, true);
     rig.window.setMarked(OptionMark::MoveToTrash, trash);
@@ -109,6 +114,27 @@ void TestUndo::undoesSweep()
         expected << (kept.contains(line.section(u' ', 0, 0)) ? line.section(u' ', 0, 1) : line);
     if (!taken.isEmpty())
         rig.area.createFile(QStringLiteral("root/") + taken, "mine");
+    const QDir program(rig.program.absolute());
+    QFile file(program.absoluteFilePath(program.entryList({QStringLiteral("*.undo")}).value(0)));
+    if (journal == QLatin1String("paths")) {
+        // As the first form had it: each record names its folder by the whole path.
+        QHash<QByteArray, QByteArray> paths{{"0", {}}};
+        QByteArray old;
+        for (const QByteArray &line : readTestFile(file.fileName()).split('\n')) {
+            QList<QByteArray> fields = line.split('\t');
+            if (fields[0] == "D")
+                paths[fields[1]] = (fields[2] == "0" ? QByteArray() : paths[fields[2]] + '/') + fields[3];
+            else if (fields[0] == "R")
+                fields.insert(2, paths[fields[1]]);
+            else if (fields[0] == "F")
+                fields[1] = paths[fields[1]];
+            if (fields[0] != "D")
+                old += (line == "Vacuola-undo 2" ? QByteArray("Vacuola-undo 1") : fields.join('\t')) + '\n';
+        }
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(old);
+        file.close();
+    }
 
     UndoRecord record;
     QVERIFY(UndoJournal::findLast(rig.fs, rig.program.absolute(), rig.root(), record));

@@ -26,12 +26,13 @@ PathCursor::PathCursor(const FolderNodes &nodes, Form form)
     m_chain.push_back(nodes.root());
     m_onChain[nodes.root()] = true;
     m_name = nodes.rootPath().toString();
-    replaceControls(m_name);
-    if (m_form == Form::Text)
+    if (m_form != Form::Exact)
+        replaceControls(m_name);
+    if (m_form != Form::Cp932)
         m_text = m_name;
     else
         m_bytes = Cp932::encode(m_name);
-    m_ends.push_back(m_form == Form::Text ? m_text.size() : m_bytes.size());
+    m_ends.push_back(m_form != Form::Cp932 ? m_text.size() : m_bytes.size());
 }
 
 PathCursor::~PathCursor() = default;
@@ -62,7 +63,7 @@ void PathCursor::moveTo(FolderNodes::Id id)
         m_chain.pop_back();
         m_ends.pop_back();
     }
-    if (m_form == Form::Text)
+    if (m_form != Form::Cp932)
         m_text.truncate(m_ends.back());
     else
         m_bytes.truncate(m_ends.back());
@@ -75,8 +76,9 @@ void PathCursor::appendLevel(FolderNodes::Id id)
     m_name.clear();
     m_name += QLatin1Char('/');
     m_nodes.appendName(m_name, id);
-    replaceControls(m_name, 1);
-    if (m_form == Form::Text) {
+    if (m_form != Form::Exact)
+        replaceControls(m_name, 1);
+    if (m_form != Form::Cp932) {
         m_text += m_name;
         m_ends.push_back(m_text.size());
     } else {

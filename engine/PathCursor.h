@@ -11,7 +11,7 @@ namespace Vacuola {
 
 /**
  * The printed paths of the folders of a sweep, as their log lines begin: the
- * path with every control character written as "?". Each path is built from
+ * path with every control character written as "?" (or the paths themselves). Each path is built from
  * the one built last, so that going through folders in the order of a walk of
  * the tree changes only the last few components, however deep the tree is.
  * Nothing may be added to the folders while a cursor is in use.
@@ -23,14 +23,16 @@ class PathCursor final
 public:
     enum class Form
     {
-        Text, // the path as text
-        Cp932 // the path as code page 932 bytes, as the log file holds it
+        Text,  // the path as text
+        Cp932, // the path as code page 932 bytes, as the log file holds it
+        Exact  // the path as text, control characters and all: the folder's own path
     };
 
     PathCursor(const FolderNodes &nodes, Form form);
     ~PathCursor();
 
-    /** The printed path of a folder as text (Form::Text). Valid until the next call. */
+    /** The printed path of a folder as text (Form::Text), or its own path (Form::Exact). Valid until the next
+     * call. */
     const QString &text(FolderNodes::Id id);
     /** The printed path of a folder as bytes (Form::Cp932). Valid until the next call. */
     const QByteArray &bytes(FolderNodes::Id id);

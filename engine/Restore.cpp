@@ -25,16 +25,11 @@ QString failure(const QString &marker, int error)
     return marker + QString::number(error) + QLatin1Char(')') + errorMessage(error);
 }
 
-QString parentOf(const QString &relative)
-{
-    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QString() : relative.left(slash);
-}
-
 } // namespace
 
 Restore::Restore(FileSystem &fileSystem, Clock &clock, const UndoRecord &record)
-    : m_fileSystem(fileSystem), m_clock(clock), m_record(record)
+    : m_fileSystem(fileSystem), m_clock(clock), m_record(record),
+      m_paths(std::make_unique<PathCursor>(*record.tree, PathCursor::Form::Exact))
 {}
 
 Restore::~Restore() = default;
@@ -60,11 +55,9 @@ QStringList Restore::lines() const
     return m_lines;
 }
 
-QString Restore::pathOf(const QString &relative) const
+const QString &Restore::pathOf(FolderNodes::Id folder)
 {
-    if (relative.isEmpty())
-        return m_record.root;
-    return m_record.root + QLatin1Char('/') + relative;
+    return m_paths->text(folder);
 }
 
 void Restore::notRestored(const QString &path, const QString &why)
@@ -78,7 +71,7 @@ QStringList Restore::plan()
     QStringList plan;
     const auto &folders = m_record.folders;
     for (auto folder = folders.crbegin(); folder != folders.crend(); ++folder) {
-        const QString path = pathOf(folder->relative);
+        const QString path = pathOf(folder->node);
         plan.append(SweepEngine::printable(path) + (m_fileSystem.entryExists(path) ? Taken : QString()));
     }
     for (const JournalFile &file : m_record.files) {
@@ -94,23 +87,24 @@ void Restore::run()
     m_lines.clear();
     m_restored = 0;
     m_notRestored = 0;
-    const std::unique_ptr<SweepTree> tree = m_fileSystem.openTree(m_record.root);
+    const std::unique_ptr<SweepTree> sweepTree = m_fileSystem.openTree(m_record.root);
 
     // Parents first: the journal has each folder after everything below it.
     const auto &folders = m_record.folders;
-    QSet<QString> blocked;                    // folders not made again: nothing goes below them
+    const FolderNodes &tree = *m_record.tree;
+    QSet<FolderNodes::Id> blocked;            // folders not made again: nothing goes below them
     std::vector<QString> why(folders.size()); // empty: made again
     std::vector<size_t> made;
     for (size_t i = folders.size(); i-- > 0;) {
         const JournalFolder &folder = folders[i];
-        if (!folder.relative.isEmpty() && blocked.contains(parentOf(folder.relative))) {
-            blocked.insert(folder.relative);
+        if (folder.node != tree.root() && blocked.contains(tree.parent(folder.node))) {
+            blocked.insert(folder.node);
             why[i] = Above;
             continue;
         }
-        const int error = tree->makeFolder(pathOf(folder.relative));
+        const int error = sweepTree->makeFolder(pathOf(folder.node));
         if (error != 0) {
-            blocked.insert(folder.relative);
+            blocked.insert(folder.node);
             why[i] = error == EEXIST ? Taken : failure(QStringLiteral(" ◆ フォルダ作成エラー：("), error);
             continue;
         }
@@ -125,8 +119,8 @@ void Restore::run()
             fileWhy[i] = DeletedForGood;
         } else if (blocked.contains(file.folder)) {
             fileWhy[i] = Above;
-        } else if (const int error =
-                       tree->restoreFile(pathOf(file.folder), file.name, file.trashedAs, file.trashInfo)) {
+        } else if (const int error = sweepTree->restoreFile(pathOf(file.folder), file.name, file.trashedAs,
+                                                            file.trashInfo)) {
             fileWhy[i] = error == EEXIST ? Taken : failure(QStringLiteral(" ◆ ファイル復元エラー：("), error);
         }
     }
@@ -137,13 +131,13 @@ void Restore::run()
     for (auto index = made.crbegin(); index != made.crend(); ++index) {
         const JournalFolder &folder = folders[*index];
         if (folder.described) {
-            if (const int error = tree->setFolderMeta(pathOf(folder.relative), folder.meta))
+            if (const int error = sweepTree->setFolderMeta(pathOf(folder.node), folder.meta))
                 why[*index] = failure(QStringLiteral(" ◆ 属性復元エラー：("), error);
         }
     }
 
     for (size_t i = folders.size(); i-- > 0;) {
-        const QString path = pathOf(folders[i].relative);
+        const QString path = pathOf(folders[i].node);
         if (!why[i].isEmpty()) {
             notRestored(path, why[i]);
             continue;

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "engine/PathCursor.h"
 #include "engine/UndoJournal.h"
 
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 namespace Vacuola {
 
@@ -44,12 +47,14 @@ public:
     QStringList lines() const;
 
 private:
-    QString pathOf(const QString &relative) const;
+    /** The folder's path. Valid until the next call. */
+    const QString &pathOf(FolderNodes::Id folder);
     void notRestored(const QString &path, const QString &why);
 
     FileSystem &m_fileSystem;
     Clock &m_clock;
     const UndoRecord &m_record;
+    std::unique_ptr<PathCursor> m_paths;
     QDateTime m_start;
     QStringList m_lines;
     int m_restored = 0;

@@ -18,7 +18,7 @@ namespace Vacuola {
 /** A folder that a sweep removed, as its journal tells of it. */
 struct JournalFolder
 {
-    QString relative; // below the swept folder, "/"-separated; empty for the swept folder itself
+    FolderNodes::Id node = 0; // in UndoRecord::tree
     bool described = false;
     FolderMeta meta; // valid when described
 };
@@ -26,7 +26,7 @@ struct JournalFolder
 /** A management file that a sweep took away. */
 struct JournalFile
 {
-    QString folder; // relative, as JournalFolder::relative
+    FolderNodes::Id folder = 0; // in UndoRecord::tree
     QString name;
     QString trashedAs; // where it lies in the trash, absolute; empty when it was deleted for good
     QString trashInfo; // its .trashinfo, absolute; empty when it was deleted for good
@@ -38,6 +38,9 @@ struct UndoRecord
     QString path; // the journal file
     QString root; // the swept folder
     QDateTime start;
+    // Every folder the journal names, each as its parent and its name, the
+    // swept folder its root: no whole path is held for any of them.
+    std::unique_ptr<FolderNodes> tree;
     std::vector<JournalFolder> folders; // in the order of their removal: each after all below it
     QList<JournalFile> files;
     bool undone = false;
@@ -78,11 +81,12 @@ public:
     void end();
 
     static QString suffix();
-    /** Reads a journal. */
+    /** Reads a journal, a piece at a time: only the tree of its folders is held. */
     static int read(FileSystem &fileSystem, const QString &path, UndoRecord &record);
     /**
      * The newest journal in `folder` that is not undone yet; only one of the
-     * swept folder `root` when that is given. False when there is none.
+     * swept folder `root` when that is given. False when there is none. Only
+     * the heads and the ends of the others are read.
      */
     static bool findLast(FileSystem &fileSystem, const QString &folder, const QString &root,
                          UndoRecord &record);

@@ -30,6 +30,16 @@ int FileSystem::appendToFile(const QString &path, const QByteArray &bytes)
     return appendToFile(path, QList<QByteArrayView>{QByteArrayView(bytes)});
 }
 
+int FileSystem::readFilePieces(const QString &path, const PieceVisitor &visit)
+{
+    QByteArray bytes;
+    if (const int error = readFile(path, bytes))
+        return error;
+    if (!bytes.isEmpty())
+        visit(bytes);
+    return 0;
+}
+
 int FileSystem::readFileEnd(const QString &path, qsizetype limit, QByteArray &bytes, bool &cut)
 {
     const int error = readFile(path, bytes);

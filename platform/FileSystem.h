@@ -70,6 +70,7 @@ struct FolderIdentity
 
 using FolderVisitor = std::function<bool(const FolderEntry &)>; // return false to stop the listing
 using FileVisitor = std::function<void(const FileInfo &)>;
+using PieceVisitor = std::function<bool(QByteArrayView piece)>; // return false to stop the reading
 
 /**
  * Operations confined to one swept folder (the root). Every path handed in is
@@ -225,6 +226,11 @@ public:
     int appendToFile(const QString &path, const QByteArray &bytes);
     /** Reads a whole regular file (links followed) of at most 16 MiB; a larger one fails with EFBIG. */
     virtual int readFile(const QString &path, QByteArray &bytes) = 0;
+    /**
+     * Reads a regular file like readFile, but of any length and a piece at a
+     * time: `visit` gets the pieces in order, each valid only during its call.
+     */
+    virtual int readFilePieces(const QString &path, const PieceVisitor &visit);
     /**
      * Reads a regular file like readFile, but only its last `limit` bytes (at
      * most 16 MiB); `cut` tells whether anything before them was left out.

@@ -35,6 +35,7 @@ public:
     int deleteFile(const QString &path) override;
     int openAppend(const QString &path, std::unique_ptr<FileAppend> &append) override;
     int readFile(const QString &path, QByteArray &bytes) override;
+    int readFilePieces(const QString &path, const PieceVisitor &visit) override;
     int readFileEnd(const QString &path, qsizetype limit, QByteArray &bytes, bool &cut) override;
     int replaceFile(const QString &path, const QByteArray &bytes) override;
     int makeFolders(const QString &path) override;

@@ -34,6 +34,8 @@ namespace {
 // Larger than any settings file this program writes by far; a larger "file"
 // (a link to a device, a disk image) would only exhaust the memory.
 constexpr qsizetype MaxReadSize = 16 * 1024 * 1024;
+// What a file read a piece at a time is read in.
+constexpr qsizetype ReadPieceSize = 256 * 1024;
 // A temporary of the settings file that is older than this was left by a save
 // that never ended; a younger one may belong to a save still under way.
 constexpr time_t StaleAfterSeconds = 60;
@@ -150,19 +152,14 @@ bool trustedLink(const QByteArray &name, const struct stat &link)
     return (holder.st_uid == user || holder.st_uid == 0) && (holder.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-// Reads a regular file; one larger than `limit` fails with EFBIG, or gives its
-// last `limit` bytes when `fromEnd` (and sets `cut`).
-int readRegularFile(const QString &path, qsizetype limit, bool fromEnd, QByteArray &bytes, bool &cut)
+// Opens a regular file to read it. Links are followed (a settings file kept
+// elsewhere), but only the user's own and only to a regular file; nothing else
+// is opened, and the open never waits on a fifo or a device.
+int openRegularFile(const QString &path, Fd &fd, struct stat &st)
 {
-    limit = qBound<qsizetype>(0, limit, MaxReadSize);
-    bytes.clear();
-    cut = false;
     QByteArray name;
     if (!pathBytes(path, name))
         return ENOENT;
-    // Links are followed (a settings file kept elsewhere), but only the user's
-    // own and only to a regular file.
-    struct stat st;
     const bool throughLink = ::lstat(name.constData(), &st) == 0 && S_ISLNK(st.st_mode);
     if (throughLink && !trustedLink(name, st))
         return EACCES;
@@ -173,17 +170,31 @@ int readRegularFile(const QString &path, qsizetype limit, bool fromEnd, QByteArr
     }
     if (!S_ISREG(st.st_mode))
         return notARegularFile(st.st_mode);
-    if (st.st_size > limit && !fromEnd)
-        return EFBIG;
     // What was no link when looked at is not followed if it became one since.
-    Fd fd(::open(name.constData(),
-                 O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (throughLink ? 0 : O_NOFOLLOW)));
+    fd.reset(::open(name.constData(),
+                    O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (throughLink ? 0 : O_NOFOLLOW)));
     if (!fd.valid())
         return errno == ELOOP ? EACCES : lastError();
     if (::fstat(fd.get(), &st) != 0)
         return lastError();
     if (!S_ISREG(st.st_mode))
         return notARegularFile(st.st_mode);
+    return 0;
+}
+
+// Reads a regular file; one larger than `limit` fails with EFBIG, or gives its
+// last `limit` bytes when `fromEnd` (and sets `cut`).
+int readRegularFile(const QString &path, qsizetype limit, bool fromEnd, QByteArray &bytes, bool &cut)
+{
+    limit = qBound<qsizetype>(0, limit, MaxReadSize);
+    bytes.clear();
+    cut = false;
+    Fd fd;
+    struct stat st;
+    if (const int error = openRegularFile(path, fd, st))
+        return error;
+    if (st.st_size > limit && !fromEnd)
+        return EFBIG;
     if (fromEnd && st.st_size > limit) {
         if (::lseek(fd.get(), st.st_size - limit, SEEK_SET) < 0)
             return lastError();
@@ -309,6 +320,25 @@ int PosixFileSystem::readFile(const QString &path, QByteArray &bytes)
 {
     bool cut = false;
     return readRegularFile(path, MaxReadSize, false, bytes, cut);
+}
+
+int PosixFileSystem::readFilePieces(const QString &path, const PieceVisitor &visit)
+{
+    Fd fd;
+    struct stat st;
+    if (const int error = openRegularFile(path, fd, st))
+        return error;
+    QByteArray piece(ReadPieceSize, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), piece.data(), size_t(piece.size()));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError();
+        }
+        if (got == 0 || !visit(QByteArrayView(piece.constData(), got)))
+            return 0;
+    }
 }
 
 int PosixFileSystem::readFileEnd(const QString &path, qsizetype limit, QByteArray &bytes, bool &cut)

@@ -57,6 +57,8 @@ void TestUndo::undoesSweep_data()
         << 0 << QString() << QString() << QStringList() << true << QString();
     QTest::newRow("a journal of the first form, whole paths")
         << 0 << QString() << QString() << QStringList() << true << QStringLiteral("paths");
+    QTest::newRow("a journal past 16 MiB")
+        << 7 << QString() << QString() << QStringList() << false << QStringLiteral("long");
     QTest::newRow("a name taken meanwhile")
         << 0 << QStringLiteral("a") << QStringLiteral("元に戻しました 復元1件、復元できず4件")
         << QStringList{QStringLiteral("a ◆ 同じ名前のものが既にあります"),
@@ -133,6 +135,16 @@ void TestUndo::undoesSweep()
         }
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(old);
+        file.close();
+    } else if (journal == QLatin1String("long")) {
+        // After its head, descriptions of folders that stayed, as the sweep of a vast tree leaves them.
+        QByteArray bytes = readTestFile(file.fileName());
+        const qsizetype head = bytes.indexOf("\nstart\t");
+        bytes.insert(bytes.indexOf('\n', head + 1) + 1,
+                     QByteArray("S\t4000000000\t755\t0\t0\t1000000000\t0\t1000000000\t0\n").repeated(400000));
+        QVERIFY(bytes.size() > 16 * 1024 * 1024);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
         file.close();
     }
 

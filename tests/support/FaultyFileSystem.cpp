@@ -323,6 +323,13 @@ int FaultyFileSystem::readFile(const QString &path, QByteArray &bytes)
     return m_real.readFile(path, bytes);
 }
 
+int FaultyFileSystem::readFilePieces(const QString &path, const PieceVisitor &visit)
+{
+    if (const int error = fault(FsOp::ReadFile, path))
+        return error;
+    return m_real.readFilePieces(path, visit);
+}
+
 int FaultyFileSystem::readFileEnd(const QString &path, qsizetype limit, QByteArray &bytes, bool &cut)
 {
     cut = false;

@@ -22,7 +22,7 @@ enum class FsOp
     ListFiles,      // FileSystem::listFiles(folder)
     DeleteFile,     // FileSystem::deleteFile(path)
     AppendToFile,   // FileSystem::appendToFile(path)
-    ReadFile,       // FileSystem::readFile(path) and readFileEnd(path)
+    ReadFile,       // FileSystem::readFile(path), readFilePieces(path) and readFileEnd(path)
     ReplaceFile,    // FileSystem::replaceFile(path)
     MakeFolders     // FileSystem::makeFolders(path)
 };
@@ -62,6 +62,7 @@ public:
     int deleteFile(const QString &path) override;
     int openAppend(const QString &path, std::unique_ptr<FileAppend> &append) override;
     int readFile(const QString &path, QByteArray &bytes) override;
+    int readFilePieces(const QString &path, const PieceVisitor &visit) override;
     int readFileEnd(const QString &path, qsizetype limit, QByteArray &bytes, bool &cut) override;
     int replaceFile(const QString &path, const QByteArray &bytes) override;
     int makeFolders(const QString &path) override;

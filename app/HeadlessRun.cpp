@@ -259,13 +259,11 @@ int undo(const CommandLine &command)
     }
     Restore restore(fileSystem, systemClock(), record);
     if (command.dryRun) {
-        for (const QString &line : restore.plan())
-            Console::writeOut(line);
+        restore.plan([](const QString &line) { Console::writeOut(line); });
         return 0;
     }
     restore.run();
-    for (const QString &line : restore.lines())
-        Console::writeOut(line);
+    restore.lines([](const QString &line) { Console::writeOut(line); });
     bool failed = false;
     if (!window.isMarked(OptionMark::Log0)) {
         if (const int error = restore.writeLog(files.logFolder)) {

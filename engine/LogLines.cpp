@@ -81,16 +81,24 @@ QStringView LogLines::tail(const Line &line) const
 
 QStringList LogLines::toStringList() const
 {
+    QStringList lines;
+    lines.reserve(size());
+    visit([&lines](const QString &line) { lines.append(line); });
+    return lines;
+}
+
+void LogLines::visit(const std::function<void(const QString &line)> &line) const
+{
     std::unique_ptr<PathCursor> cursor;
     if (m_nodes)
         cursor = std::make_unique<PathCursor>(*m_nodes, PathCursor::Form::Text);
-    QStringList lines;
-    lines.reserve(size());
-    for (const Line &line : m_lines) {
-        QString text = line.folder != NoFolder ? cursor->text(line.folder) : QString();
-        lines.append(text += tail(line));
+    QString text;
+    for (const Line &each : m_lines) {
+        text.truncate(0);
+        if (each.folder != NoFolder)
+            text += cursor->text(each.folder);
+        line(text += tail(each));
     }
-    return lines;
 }
 
 void LogLines::sort(const std::vector<quint32> &places)

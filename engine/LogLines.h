@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -41,6 +42,8 @@ public:
     void appendFolder(quint32 folder, QStringView tail);
     void insertFirst(QStringView line);
     QStringList toStringList() const;
+    /** Each line in order, made only for its call. */
+    void visit(const std::function<void(const QString &line)> &line) const;
     /**
      * Sorts by the locale's collation of whole lines with case ignored; lines
      * that compare equal keep no defined order. `places`, indexed by folder,

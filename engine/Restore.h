@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/LogLines.h"
 #include "engine/PathCursor.h"
 #include "engine/UndoJournal.h"
 
@@ -7,7 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace Vacuola {
 
@@ -20,22 +23,29 @@ class FileSystem;
  * run as root); every management file that went to the trash moved back.
  * Nothing that exists now is replaced or changed: a name taken meanwhile is
  * left as it is and reported, and so is everything that was below it.
+ *
+ * The folders are gone through in the journal's tree, their paths made a
+ * component at a time, and a line is kept as its folder and what befell it:
+ * no whole path is held for any folder.
  */
 class Restore final
 {
     Q_DISABLE_COPY_MOVE(Restore)
 
 public:
+    using LineVisitor = std::function<void(const QString &line)>;
+
     Restore(FileSystem &fileSystem, Clock &clock, const UndoRecord &record);
     ~Restore();
 
     /** What an undo would do now, one line each, without changing anything. */
-    QStringList plan();
+    void plan(const LineVisitor &visit);
     /** Undoes the sweep and marks its journal undone. */
     void run();
     /**
      * Appends the restoration's block to the day's log in `logFolder`: the form
-     * of a sweep's block, with a title that tells of a restoration. Returns 0 or the error.
+     * of a sweep's block, with a title that tells of a restoration. Returns 0
+     * or the error. The lines are sorted for it.
      */
     int writeLog(const QString &logFolder);
 
@@ -43,20 +53,22 @@ public:
     QString summary() const;
     int restoredCount() const;
     int notRestoredCount() const;
-    /** A line for everything the undo met: the path, then why it was not restored. */
+    /**
+     * A line for everything the undo met: the path, then why it was not
+     * restored; the folders parent first, then the files (sorted once the log is written).
+     */
+    void lines(const LineVisitor &visit) const;
     QStringList lines() const;
 
 private:
-    /** The folder's path. Valid until the next call. */
-    const QString &pathOf(FolderNodes::Id folder);
-    void notRestored(const QString &path, const QString &why);
-
     FileSystem &m_fileSystem;
     Clock &m_clock;
     const UndoRecord &m_record;
-    std::unique_ptr<PathCursor> m_paths;
+    const std::shared_ptr<const FolderNodes> m_tree;
+    PathCursor m_paths;   // the folders' own paths, for the file system
+    PathCursor m_printed; // as lines print them
     QDateTime m_start;
-    QStringList m_lines;
+    LogLines m_lines;
     int m_restored = 0;
     int m_notRestored = 0;
 };

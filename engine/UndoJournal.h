@@ -39,8 +39,9 @@ struct UndoRecord
     QString root; // the swept folder
     QDateTime start;
     // Every folder the journal names, each as its parent and its name, the
-    // swept folder its root: no whole path is held for any of them.
-    std::unique_ptr<FolderNodes> tree;
+    // swept folder its root: no whole path is held for any of them. Shared
+    // with a restoration, which outlives the record.
+    std::shared_ptr<FolderNodes> tree;
     std::vector<JournalFolder> folders; // in the order of their removal: each after all below it
     QList<JournalFile> files;
     bool undone = false;

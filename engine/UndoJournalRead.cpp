@@ -103,7 +103,7 @@ bool Reading::line(QByteArrayView line)
     if (!m_record.tree) {
         if (kind == "root" && count == 2) {
             m_record.root = decoded(fields.at[1]);
-            m_record.tree = std::make_unique<FolderNodes>();
+            m_record.tree = std::make_shared<FolderNodes>();
             m_record.tree->clear(m_record.root);
             return true;
         }

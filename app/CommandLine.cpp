@@ -1,7 +1,11 @@
 #include "app/CommandLine.h"
 
+#include "registers/ExclusionRegister.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+
+#include <algorithm>
 
 namespace Vacuola {
 
@@ -87,6 +91,11 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     } else if (command.excludes.contains(QString())) {
         command.mode = Mode::UsageError;
         command.error = QStringLiteral("値が必要なオプションです: ") + written(ExcludeOption);
+    } else if (const auto odd = std::find_if_not(command.excludes.cbegin(), command.excludes.cend(),
+                                                 ExclusionRegister::isMatchable);
+               odd != command.excludes.cend()) {
+        command.mode = Mode::UsageError;
+        command.error = QStringLiteral("除外フォルダには名前か / で始まるパスを指定して下さい: ") + *odd;
     } else if (parser.optionNames().isEmpty()) {
         // The window takes the first argument and leaves the rest, as without options.
         command.mode = Mode::Window;

@@ -25,6 +25,8 @@ QIcon programIcon()
 
 int main(int argc, char *argv[])
 {
+    // The toolkit's own warnings say whose they are, as the program's messages do.
+    qSetMessagePattern(QStringLiteral("vacuola: %{if-category}%{category}: %{endif}%{message}"));
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -63,10 +63,11 @@ void ProtectedFolders::prepare(const ExclusionRegister &exclusions, FileSystem &
     m_identities.clear();
 
     QStringList paths = systemProtectedFolders(exclusions.systemSources(), fileSystem);
-    for (const QString &pattern : exclusions.patterns()) {
+    for (const QString &stored : exclusions.patterns()) {
+        const QString pattern = ExclusionRegister::normalized(stored);
         if (pattern.startsWith(u'/'))
-            paths.append(ExclusionRegister::normalized(pattern));
-        else if (pattern.contains(u'/') || pattern.isEmpty())
+            paths.append(pattern);
+        else if (!ExclusionRegister::isMatchable(pattern))
             continue;
         else if (pattern.contains(u'*') || pattern.contains(u'?'))
             m_wildcards.append(pattern);

@@ -23,14 +23,28 @@ QString ExclusionRegister::refusal(const QStringList &patterns, const QString &p
         return QStringLiteral("除外フォルダを入力して下さい");
     if (!ManagementFileRegister::isStorableName(pattern))
         return QStringLiteral("処理できない除外フォルダです ") + pattern;
+    if (!isMatchable(pattern))
+        return QStringLiteral("除外フォルダには名前か / で始まるパスを入力して下さい");
     if (patterns.contains(normalized(pattern)))
         return QStringLiteral("入力された除外フォルダは既に登録済みです");
     return QString();
 }
 
+bool ExclusionRegister::isMatchable(const QString &pattern)
+{
+    const QString usable = normalized(pattern);
+    return usable.startsWith(u'/') || (!usable.isEmpty() && !usable.contains(u'/'));
+}
+
 QString ExclusionRegister::normalized(const QString &pattern)
 {
-    return pattern.startsWith(u'/') ? QDir::cleanPath(pattern) : pattern;
+    if (pattern.startsWith(u'/'))
+        return QDir::cleanPath(pattern);
+    // "build/" is how many tools write a folder's name.
+    qsizetype end = pattern.size();
+    while (end > 0 && pattern[end - 1] == u'/')
+        --end;
+    return pattern.left(end);
 }
 
 QStringList ExclusionRegister::patterns() const

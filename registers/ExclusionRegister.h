@@ -28,11 +28,19 @@ public:
     static QStringList defaultPatterns();
     /**
      * Why a typed pattern cannot join the list, as a status text; empty when it
-     * can. Refused: an empty pattern, a duplicate, and one the settings file
-     * cannot carry unchanged (as a management file name would be refused).
+     * can. Refused: an empty pattern, a duplicate, one the settings file
+     * cannot carry unchanged (as a management file name would be refused), and
+     * one that is neither a name nor an absolute path.
      */
     static QString refusal(const QStringList &patterns, const QString &pattern);
-    /** A folder path pattern without a trailing "/" nor "." or ".." components; any other as typed. */
+    /**
+     * Whether a pattern can match a folder: an absolute path, or a name with
+     * wildcards or without. "a/b" matches nothing, since names are compared one
+     * folder at a time.
+     */
+    static bool isMatchable(const QString &pattern);
+    /** A folder path pattern without a trailing "/" nor "." or ".." components; a name without trailing "/".
+     */
     static QString normalized(const QString &pattern);
 
     QStringList patterns() const;

@@ -95,6 +95,7 @@ def scenario_statuses(args, work):
             (["--exclude=a", "x"], {}, "--exclude は --sweep と共に指定して下さい"),
             (["x", "--no-trash", "-y"], {}, "--no-trash は --sweep と共に指定して下さい"),
             (["--sweep", "x", "--exclude"], {}, "値が必要なオプションです: --exclude"),
+            (["--sweep", "x", "--exclude=a/b"], {}, "除外フォルダには名前か / で始まるパスを指定して下さい: a/b"),
             (["--", "-x", "y"], {}, "DISPLAY も WAYLAND_DISPLAY も設定されていません" + no_display),
             ([work], {"DISPLAY": ":999"}, "ディスプレイ :999 を開けません" + no_display)):
         rc, out, err = cli.run(*usage, **env)
@@ -162,7 +163,7 @@ def scenario_statuses(args, work):
     ex = os.path.join(cli.folder, "ex")
     for d in ("k1/x", "kept", ".git/refs", "gone"):
         os.makedirs(os.path.join(ex, d))
-    expect_equal(cli.run("--sweep", "--exclude", "k?", "--exclude=%s/kept/" % ex, ex),
+    expect_equal(cli.run("--sweep", "--exclude", "k?/", "--exclude=%s/kept/" % ex, ex),
                  (0, [ex + "/gone", "検索終了 1件削除しました"], ""), "--exclude")
     expect_equal(tree(ex), [".git/", ".git/refs/", "k1/", "k1/x/", "kept/"], "tree after --exclude")
 

@@ -391,8 +391,8 @@ void WindowSweepTest::exclusionListFromItsDialog()
         dialog.findChild<QPushButton *>(QLatin1String(name))->click();
     };
     m_rig->dialogs.exclusionScript = [&](ExclusionDialog &dialog) {
-        for (const QString &typed :
-             {QString(), QStringLiteral(".git"), QStringLiteral("caf\u00e9"), QStringLiteral("build*")}) {
+        for (const QString &typed : {QString(), QStringLiteral(".git"), QStringLiteral("caf\u00e9"),
+                                     QStringLiteral("a/b"), QStringLiteral("build*/")}) {
             m_rig->dialogs.setNextInput(typed);
             click(dialog, "ExclusionAdd");
             messages << dialog.message();
@@ -404,7 +404,9 @@ void WindowSweepTest::exclusionListFromItsDialog()
     m_rig->find<QAction>(QStringLiteral("Exclusions"))->trigger();
     QCOMPARE(messages, QStringList({QStringLiteral("除外フォルダを入力して下さい"),
                                     QStringLiteral("入力された除外フォルダは既に登録済みです"),
-                                    QStringLiteral("処理できない除外フォルダです caf\u00e9"), QString()}));
+                                    QStringLiteral("処理できない除外フォルダです caf\u00e9"),
+                                    QStringLiteral("除外フォルダには名前か / で始まるパスを入力して下さい"),
+                                    QString()}));
     m_rig->dialogs.exclusionScript = [&](ExclusionDialog &dialog) {
         click(dialog, "ExclusionDefaults");
         click(dialog, "ExclusionCancel");

@@ -208,6 +208,12 @@ void SweepEngine::finishSweep(const QDateTime &startTime)
     WindowServices &window = m_context.window;
     SearchFolderRegister &searchFolders = m_context.searchFolders;
 
+    // A sweep whose journal could not be written cannot be undone, and is not offered.
+    if (const int error = m_journal.error())
+        window.showErrorReport(
+            QStringLiteral("元に戻すための記録を書けませんでした。この削除は元に戻せません: ") +
+            m_journal.path() + QStringLiteral(": ") + IoError::fromErrno(error).text());
+
     if (!LogList.isEmpty()) {
         // A log that cannot be written is reported, and the sweep still ends in
         // the idle state rather than leaving the window locked.

@@ -37,7 +37,7 @@ void UndoJournal::begin(FileSystem &fileSystem, const QString &folder, const Fol
     m_folder = folder;
     m_start = start;
     m_path.clear();
-    m_failed = false;
+    m_error = 0;
     m_removedAny = false;
     // The swept folder is named by the journal's head.
     m_named.assign(1, true);
@@ -45,29 +45,45 @@ void UndoJournal::begin(FileSystem &fileSystem, const QString &folder, const Fol
 
 bool UndoJournal::open()
 {
-    if (m_failed || !m_fileSystem)
+    if (m_error != 0 || !m_fileSystem)
         return false;
     if (m_append)
         return true;
     // Made on the first record: a sweep that removes nothing leaves no journal.
-    if (m_fileSystem->makeFolders(m_folder) != 0) {
-        m_failed = true;
-        return false;
-    }
     const QString stem =
         m_folder + QLatin1Char('/') + Prefix + m_start.toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
     m_path = stem + suffix();
     for (int n = 2; m_fileSystem->entryExists(m_path); ++n)
         m_path = stem + QLatin1Char('_') + QString::number(n) + suffix();
+    if (const int error = m_fileSystem->makeFolders(m_folder)) {
+        m_error = error;
+        return false;
+    }
     QByteArray head = Signature + "\nroot\t";
     appendEncoded(head, m_nodes->rootPath());
     head += "\nstart\t" + QByteArray::number(m_start.toMSecsSinceEpoch()) + '\n';
-    if (m_fileSystem->openAppend(m_path, m_append) != 0 || m_append->write({head}) != 0) {
-        m_append.reset();
-        m_failed = true;
+    if (const int error = m_fileSystem->openAppend(m_path, m_append)) {
+        m_error = error;
+        return false;
+    }
+    if (const int error = m_append->write({head})) {
+        fail(error);
         return false;
     }
     return true;
+}
+
+// What cannot be written leaves no journal at all: the append is cut back to
+// nothing, and the file that it made is taken away, so that no part of the
+// sweep is ever offered as if it were the whole.
+void UndoJournal::fail(int error)
+{
+    m_error = error;
+    m_pending.clear();
+    if (m_append) {
+        m_append.reset();
+        m_fileSystem->deleteFile(m_path);
+    }
 }
 
 // Records go to the file in batches, one system call for many folders, but
@@ -85,10 +101,8 @@ void UndoJournal::flush()
         return;
     const int error = m_append->write({m_pending});
     m_pending.clear();
-    if (error != 0) {
-        m_append.reset();
-        m_failed = true;
-    }
+    if (error != 0)
+        fail(error);
 }
 
 // The folder's record, and before it those of the folders above it that have
@@ -174,16 +188,26 @@ void UndoJournal::end()
 {
     flush();
     if (m_append) {
-        if (m_removedAny) {
-            m_append->finish();
-            m_append.reset();
+        // A journal of nothing removed is cut back to nothing, then taken away.
+        if (!m_removedAny) {
+            fail(0);
+        } else if (const int error = m_append->finish()) {
+            fail(error);
         } else {
-            // Cut back to nothing, then taken away.
             m_append.reset();
-            m_fileSystem->deleteFile(m_path);
         }
     }
     m_fileSystem = nullptr;
+}
+
+int UndoJournal::error() const
+{
+    return m_removedAny ? m_error : 0;
+}
+
+QString UndoJournal::path() const
+{
+    return m_path;
 }
 
 } // namespace Vacuola

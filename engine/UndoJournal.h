@@ -78,8 +78,15 @@ public:
     /** A management file of a folder moved to the trash (`trashedAs`, its path there), or deleted for good
      * (empty). */
     void fileTaken(quint32 folder, const QString &name, const QString &trashedAs);
-    /** The sweep has ended: the journal stands, or is taken away when no folder was removed. */
+    /**
+     * The sweep has ended: the journal stands, or is taken away when no folder
+     * was removed or when any of it could not be written.
+     */
     void end();
+    /** 0, or why the journal of a sweep that removed something could not be written: it cannot be undone. */
+    int error() const;
+    /** The journal file, once it was named. */
+    QString path() const;
 
     static QString suffix();
     /** Reads a journal, a piece at a time: only the tree of its folders is held. */
@@ -98,6 +105,7 @@ public:
 
 private:
     bool open();
+    void fail(int error);
     void name(quint32 id);
     void batched();
     void flush();
@@ -110,7 +118,7 @@ private:
     std::unique_ptr<FileAppend> m_append;
     QByteArray m_pending; // records not yet in the file
     QElapsedTimer m_pendingSince;
-    bool m_failed = false;
+    int m_error = 0;
     bool m_removedAny = false;
     std::vector<bool> m_named; // by folder: its record written
     std::vector<quint32> m_unnamed;

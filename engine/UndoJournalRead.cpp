@@ -180,12 +180,14 @@ bool Reading::folderAt(const QString &relative, Id &node)
     return true;
 }
 
-// Whether the end of a journal holds the mark of its undoing.
+// Whether the end of a journal holds the mark of its undoing, or the file is
+// too short to be any journal (one cut back to nothing by a failed write).
 bool markedUndone(FileSystem &fileSystem, const QString &path)
 {
     QByteArray end;
     bool cut = false;
-    return fileSystem.readFileEnd(path, EndSize, end, cut) != 0 || end.contains("\nundone\t");
+    return fileSystem.readFileEnd(path, EndSize, end, cut) != 0 || end.contains("\nundone\t") ||
+           (!cut && !end.startsWith(TreeSignature.chopped(1)));
 }
 
 // The swept folder a journal's head names; empty when it is no journal.

@@ -240,12 +240,19 @@ void RunLogTest::writeFailure_data()
     QTest::addColumn<int>("error");
     QTest::addColumn<int>("partial");
     QTest::addColumn<QString>("report");
+    QTest::addColumn<bool>("journal");
 
-    QTest::newRow("disk fills up halfway") << int(ENOSPC) << 20 << QStringLiteral("Disk full");
-    QTest::newRow("access denied") << int(EACCES) << -1 << QStringLiteral("File access denied");
-    QTest::newRow("read-only file system") << int(EROFS) << -1 << QStringLiteral("File access denied");
+    QTest::newRow("disk fills up halfway") << int(ENOSPC) << 20 << QStringLiteral("Disk full") << false;
+    QTest::newRow("access denied") << int(EACCES) << -1 << QStringLiteral("File access denied") << false;
+    QTest::newRow("read-only file system")
+        << int(EROFS) << -1 << QStringLiteral("File access denied") << false;
     QTest::newRow("unmapped number keeps its own")
-        << int(EIO) << -1 << QStringLiteral("I/O error %1").arg(EIO);
+        << int(EIO) << -1 << QStringLiteral("I/O error %1").arg(EIO) << false;
+    QTest::newRow("the journal: the disk fills up, the sweep cannot be undone")
+        << int(ENOSPC) << 20
+        << QStringLiteral("元に戻すための記録を書けませんでした。この削除は元に戻せません: "
+                          "%1/Vacuola-20261208-100000000.undo: Disk full")
+        << true;
 }
 
 void RunLogTest::writeFailure()
@@ -253,19 +260,21 @@ void RunLogTest::writeFailure()
     QFETCH(int, error);
     QFETCH(int, partial);
     QFETCH(QString, report);
+    QFETCH(bool, journal);
 
     EngineRig rig;
     const QByteArray before("earlier block\r\n\r\n");
-    rig.program.createFile(QStringLiteral("Vacuola-20261208.log"), before);
+    const QString log = rig.program.createFile(QStringLiteral("Vacuola-20261208.log"), before);
     if (partial >= 0)
-        rig.fs.failAppendAfter(partial, error);
+        rig.fs.failAppendAfter(partial, error, journal);
     else
-        rig.fs.failAll(FsOp::AppendToFile, error);
+        rig.fs.fail(FsOp::AppendToFile, log, error);
     rig.sweep();
 
-    QCOMPARE(rig.window.errorReports, QStringList{report});
-    // Nothing of the block stays: the file is as it was.
-    QCOMPARE(rig.logBytes(day1), before);
+    QCOMPARE(rig.window.errorReports, QStringList{journal ? report.arg(rig.program.absolute()) : report});
+    // Nothing of the block stays: the file is as it was. Nothing of a journal stays to be offered.
+    QCOMPARE(rig.logBytes(day1) == before, !journal);
+    QCOMPARE(QDir(rig.program.absolute()).entryList({QStringLiteral("*.undo")}).isEmpty(), journal);
     // The sweep still ends in the idle state.
     QCOMPARE(rig.window.status, QStringLiteral("検索終了 1件削除しました"));
     QCOMPARE(rig.window.startCaption, QStringLiteral("開始(&S)"));

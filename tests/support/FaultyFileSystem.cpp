@@ -220,10 +220,11 @@ void FaultyFileSystem::failAll(FsOp op, int error, int times)
     m_rules.append(Rule{op, QString(), error, times});
 }
 
-void FaultyFileSystem::failAppendAfter(int bytes, int error)
+void FaultyFileSystem::failAppendAfter(int bytes, int error, bool journal)
 {
     m_appendLimit = bytes < 0 ? 0 : bytes;
     m_appendError = error;
+    m_appendJournal = journal;
 }
 
 void FaultyFileSystem::clearFaults()
@@ -231,6 +232,7 @@ void FaultyFileSystem::clearFaults()
     m_rules.clear();
     m_appendLimit = -1;
     m_appendError = 0;
+    m_appendJournal = false;
 }
 
 int FaultyFileSystem::fault(FsOp op, const QString &path)
@@ -303,8 +305,8 @@ int FaultyFileSystem::openAppend(const QString &path, std::unique_ptr<FileAppend
     std::unique_ptr<FileAppend> real;
     if (const int error = m_real.openAppend(path, real))
         return error;
-    // A disk that fills up is met by a log's append; the journal of a sweep is appended to first.
-    if (m_appendLimit < 0 || path.endsWith(QLatin1String(".undo"))) {
+    // A disk that fills up is met by a log's append, or a journal's: a sweep's journal is appended to first.
+    if (m_appendLimit < 0 || path.endsWith(QLatin1String(".undo")) != m_appendJournal) {
         append = std::move(real);
         return 0;
     }

@@ -42,11 +42,11 @@ public:
     /** Makes `op` on any path fail with `error`. */
     void failAll(FsOp op, int error, int times = -1);
     /**
-     * The next append to a file other than a sweep's journal writes its first `bytes` bytes, then fails with
-     * `error`
-     * (a disk that fills up); the real file system then cuts the file back.
+     * The next append to a file other than a sweep's journal (with `journal`, to a
+     * journal only) writes its first `bytes` bytes, then fails with `error` (a
+     * disk that fills up); the real file system then cuts the file back.
      */
-    void failAppendAfter(int bytes, int error);
+    void failAppendAfter(int bytes, int error, bool journal = false);
     void clearFaults();
 
     /** Every call made, as "<op> <path>", in order (folderExists and friends are not recorded). */
@@ -88,6 +88,7 @@ private:
     QList<Rule> m_rules;
     int m_appendLimit = -1;
     int m_appendError = 0;
+    bool m_appendJournal = false;
 };
 
 } // namespace Vacuola::Test

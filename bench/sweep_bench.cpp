@@ -1,12 +1,14 @@
 // One sweep of a folder, run headless exactly as the window runs it, for timing.
 //
-//   sweep_bench [--names a,b,...] [--log DIR] [--dry-run] FOLDER
+//   sweep_bench [--names a,b,...] [--log DIR] [--dry-run] [--jobs N] FOLDER
 //
 // The given management file names are checked (default: the preset set),
 // DisableReadOnly and NonStop are checked, the log option is 3 with --log (the
 // day's log is written into DIR) and 0 otherwise. The pump processes Qt events
 // at most once a millisecond, as the window's does. --dry-run runs the dry run
 // of the folder instead, as the window's preview does: nothing is changed.
+// --jobs N: N threads list folders ahead of the sweep (1: the sweep's own
+// alone; default: as the program decides).
 // Prints one line: removed N errors M seconds S
 
 #include "core/NoWindow.h"
@@ -75,7 +77,7 @@ private:
 
 int usage()
 {
-    std::fprintf(stderr, "usage: sweep_bench [--names a,b,...] [--log DIR] [--dry-run] FOLDER\n");
+    std::fprintf(stderr, "usage: sweep_bench [--names a,b,...] [--log DIR] [--dry-run] [--jobs N] FOLDER\n");
     return 2;
 }
 
@@ -88,6 +90,7 @@ int main(int argc, char *argv[])
     QString logFolder;
     QString folder;
     bool dryRun = false;
+    int jobs = 0;
     const QStringList args = app.arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--names") && i + 1 < args.size())
@@ -96,7 +99,12 @@ int main(int argc, char *argv[])
             logFolder = QFileInfo(args.at(++i)).absoluteFilePath();
         else if (args.at(i) == QLatin1String("--dry-run"))
             dryRun = true;
-        else if (folder.isEmpty() && !args.at(i).startsWith(QLatin1String("--")))
+        else if (args.at(i) == QLatin1String("--jobs") && i + 1 < args.size()) {
+            bool number = false;
+            jobs = args.at(++i).toInt(&number);
+            if (!number || jobs < 1)
+                return usage();
+        } else if (folder.isEmpty() && !args.at(i).startsWith(QLatin1String("--")))
             folder = args.at(i);
         else
             return usage();
@@ -121,6 +129,7 @@ int main(int argc, char *argv[])
     if (dryRun) {
         DryRun run(window, fileList, systemFileSystem(), systemClock(), systemTextEditor(), exclusions);
         run.setKeepLines(false); // as the sweep keeps no log without --log
+        run.setJobs(jobs);
         QElapsedTimer timer;
         timer.start();
         run.run(swept);
@@ -131,6 +140,7 @@ int main(int argc, char *argv[])
     SweepEngine engine(SweepContext{window, searchFolders, fileList, systemFileSystem(), systemClock(),
                                     systemTextEditor(), logFolder.isEmpty() ? QDir::tempPath() : logFolder,
                                     exclusions});
+    engine.setJobs(jobs);
     QElapsedTimer timer;
     timer.start();
     engine.VacuolaExecute();

@@ -86,6 +86,11 @@ QString DryRun::summary() const
            QStringLiteral("件、エラー") + QString::number(errorCount()) + QStringLiteral("件");
 }
 
+void DryRun::setJobs(int jobs)
+{
+    m_engine->setJobs(jobs);
+}
+
 void DryRun::setKeepLines(bool keep)
 {
     m_keepLines = keep;

@@ -65,6 +65,8 @@ public:
     void setKeepLines(bool keep);
     /** Hears each line as the dry run reaches it. */
     void setLineObserver(std::function<void(const QString &line)> observer);
+    /** How many threads list folders ahead (SweepEngine::setJobs). */
+    void setJobs(int jobs);
 
 private:
     // The window services the sweep sees; the rest do nothing, as without a window.

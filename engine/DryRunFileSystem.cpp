@@ -29,6 +29,8 @@ public:
         : m_fs(fileSystem), m_real(std::move(real))
     {}
 
+    void setJobs(int jobs) override { m_real->setJobs(jobs); }
+
     int listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status) override
     {
         if (m_fs.isGone(path))

@@ -79,6 +79,11 @@ void SweepEngine::setFolderObserver(std::function<void(const QString &path, cons
     m_folderLineObserver = std::move(observer);
 }
 
+void SweepEngine::setJobs(int jobs)
+{
+    m_jobs = jobs;
+}
+
 void SweepEngine::keepForNextSweep(const QStringList &folders)
 {
     m_keptForNextSweep = folders;
@@ -153,6 +158,7 @@ void SweepEngine::VacuolaExecute()
     std::vector<FolderId> PendingList;
 
     m_tree = m_context.fileSystem.openTree(m_sweptPath);
+    m_tree->setJobs(m_jobs);
     m_leavesAtOnce = m_tree->removesIfEmpty();
     m_protected.prepare(m_context.exclusions, m_context.fileSystem, m_sweptPath, keptFolders);
     m_journal.begin(m_context.fileSystem, m_context.logFolder, m_nodes, startTime);

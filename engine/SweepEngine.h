@@ -91,6 +91,8 @@ public:
         std::function<void(const QString &folder, const QString &name, const QString &trashedAs)> observer);
     /** The path of the day's log file for a moment. */
     QString logFilePath(const QDateTime &moment) const;
+    /** How many threads list folders ahead of the sweep (SweepTree::setJobs; 0: automatic). */
+    void setJobs(int jobs);
     /** How long at least lies between two checks for folders moved out (tests: 0, every pump). */
     void setMoveCheckInterval(qint64 nanoseconds);
     /** The text with every control character replaced by "?", so that a name cannot break a log line. */
@@ -227,6 +229,7 @@ private:
     QElapsedTimer m_moveChecked;
     qint64 m_moveCheckInterval = 1000000;
     qint64 m_moveCheckWait = 1000000;
+    int m_jobs = 0;
     UndoJournal m_journal;
 };
 

@@ -92,6 +92,13 @@ public:
      * about to remove). The status is left untouched when the listing fails.
      */
     virtual int listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status) = 0;
+    /**
+     * How many threads list folders ahead of the sweep's own, which alone
+     * decides and changes: 1 lists every folder on the sweep's thread; 0 (the
+     * default) takes the VACUOLA_JOBS environment variable, else the cores,
+     * more on a network or FUSE file system. Only before the first listing.
+     */
+    virtual void setJobs(int jobs) { Q_UNUSED(jobs) }
     /** Reads the read-only mapping of a folder (owner-write bit clear). */
     virtual int folderReadOnly(const QString &path, bool &readOnly) = 0;
     /** Adds the owner-write bit, every other mode bit as read. */

@@ -69,17 +69,34 @@ int mountKey(int fd, MountKey &key)
     return 0;
 }
 
-FolderChain::FolderChain(int rootFd, const MountKey &rootMount, bool walk)
-    : m_rootFd(rootFd), m_rootMount(rootMount), m_walk(walk), m_budget(descriptorBudget())
-{}
-
-FolderChain::~FolderChain() = default;
-
-int FolderChain::openChild(int parentFd, const char *name, int flags, Fd &fd)
+int statKnown(int dirFd, const char *name, int flags, struct stat &st)
 {
-    ++m_opened;
+    struct statx stx;
+    if (::statx(dirFd, name, flags | AT_STATX_DONT_SYNC, STATX_BASIC_STATS, &stx) != 0) {
+        if (errno != ENOSYS)
+            return lastError();
+        return ::fstatat(dirFd, name, &st, flags) == 0 ? 0 : lastError();
+    }
+    std::memset(&st, 0, sizeof st);
+    st.st_dev = makedev(stx.stx_dev_major, stx.stx_dev_minor);
+    st.st_ino = stx.stx_ino;
+    st.st_mode = stx.stx_mode;
+    st.st_nlink = stx.stx_nlink;
+    st.st_uid = stx.stx_uid;
+    st.st_gid = stx.stx_gid;
+    st.st_atim.tv_sec = stx.stx_atime.tv_sec;
+    st.st_atim.tv_nsec = stx.stx_atime.tv_nsec;
+    st.st_mtim.tv_sec = stx.stx_mtime.tv_sec;
+    st.st_mtim.tv_nsec = stx.stx_mtime.tv_nsec;
+    st.st_ctim.tv_sec = stx.stx_ctime.tv_sec;
+    st.st_ctim.tv_nsec = stx.stx_ctime.tv_nsec;
+    return 0;
+}
+
+int openFolderBelow(int parentFd, const char *name, int flags, const MountKey &rootMount, bool &walk, Fd &fd)
+{
     flags |= O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    if (!m_walk) {
+    if (!walk) {
         struct open_how how;
         std::memset(&how, 0, sizeof how);
         how.flags = static_cast<quint64>(flags);
@@ -90,7 +107,7 @@ int FolderChain::openChild(int parentFd, const char *name, int flags, Fd &fd)
             return 0;
         }
         if (errno == ENOSYS) {
-            m_walk = true;
+            walk = true;
         } else if (errno != EPERM) {
             return lastError();
         }
@@ -103,10 +120,22 @@ int FolderChain::openChild(int parentFd, const char *name, int flags, Fd &fd)
     MountKey mount;
     if (mountKey(next.get(), mount) != 0)
         return lastError();
-    if (mount.mountRoot || !sameMount(mount, m_rootMount))
+    if (mount.mountRoot || !sameMount(mount, rootMount))
         return EXDEV;
     fd = std::move(next);
     return 0;
+}
+
+FolderChain::FolderChain(int rootFd, const MountKey &rootMount, bool walk)
+    : m_rootFd(rootFd), m_rootMount(rootMount), m_walk(walk), m_budget(descriptorBudget())
+{}
+
+FolderChain::~FolderChain() = default;
+
+int FolderChain::openChild(int parentFd, const char *name, int flags, Fd &fd)
+{
+    ++m_opened;
+    return openFolderBelow(parentFd, name, flags, m_rootMount, m_walk, fd);
 }
 
 int FolderChain::depth() const
@@ -290,6 +319,23 @@ void FolderChain::hold(int level, Fd &&fd, bool unread)
 int FolderChain::budget() const
 {
     return m_budget;
+}
+
+int FolderChain::reserve(int wanted)
+{
+    const int granted = std::clamp(std::min(wanted, m_budget - MinBudget * 4), 0, m_budget);
+    m_budget -= granted;
+    return granted;
+}
+
+const MountKey &FolderChain::rootMount() const
+{
+    return m_rootMount;
+}
+
+bool FolderChain::walks() const
+{
+    return m_walk;
 }
 
 int FolderChain::held() const

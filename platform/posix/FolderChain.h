@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace Vacuola::Posix {
@@ -26,6 +27,22 @@ struct MountKey
 
 /** Reads where a descriptor lies. */
 int mountKey(int fd, MountKey &key);
+
+/**
+ * What fstatat gives for `name` in `dirFd` (`flags` as fstatat's), as far as the
+ * system knows it already: on a network or FUSE file system the attributes the
+ * lookup of the name (or the open of a descriptor) just brought, without one
+ * more round trip.
+ */
+int statKnown(int dirFd, const char *name, int flags, struct stat &st);
+
+/**
+ * Opens the folder `name` (one component) in the folder `parentFd` without
+ * following a symbolic link and without entering another mount than
+ * `rootMount` (EXDEV). `walk`: openat and a mount check instead of openat2; set
+ * when the kernel turns out to lack openat2. Safe on any thread.
+ */
+int openFolderBelow(int parentFd, const char *name, int flags, const MountKey &rootMount, bool &walk, Fd &fd);
 
 /**
  * The folders from the swept folder (level 0) down to the one last addressed,
@@ -81,6 +98,13 @@ public:
 
     /** How many descriptors the chain holds at most. */
     int budget() const;
+    /**
+     * Sets aside up to `wanted` descriptors of the budget for others (never
+     * leaving the chain fewer than it needs to work); gives how many it set aside.
+     */
+    int reserve(int wanted);
+    const MountKey &rootMount() const;
+    bool walks() const;
     int held() const;
     /**
      * The highest level that no longer hangs from the one above it (its ".."

@@ -21,8 +21,6 @@
 
 namespace Vacuola::Posix {
 
-namespace {
-
 FolderMeta describe(const struct stat &st)
 {
     FolderMeta meta;
@@ -35,8 +33,6 @@ FolderMeta describe(const struct stat &st)
     meta.modifyNanoseconds = qint32(st.st_mtim.tv_nsec);
     return meta;
 }
-
-} // namespace
 
 PosixSweepTree::PosixSweepTree(const QString &root, bool walk) : m_root(root), m_walk(walk)
 {
@@ -174,90 +170,6 @@ int PosixSweepTree::openLevel(int depth, int flags, Fd &fd)
     return 0;
 }
 
-int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status)
-{
-    int depth = 0;
-    if (const int error = resolve(path, depth))
-        return error;
-    Fd fd;
-    // Listing a folder need not mark it read: without O_NOATIME every listing
-    // writes its folder's access time. Only the owner (or root) may ask for
-    // it; once refused, it is no longer asked for.
-    int error = 0;
-    if (!m_chain->takeUnread(depth, fd)) {
-        const int flags = m_chain->readFlags();
-        error = openLevel(depth, flags, fd);
-        if (error == EPERM && (flags & O_NOATIME) != 0) {
-            m_chain->setReadFlags(flags & ~O_NOATIME);
-            error = openLevel(depth, flags & ~O_NOATIME, fd);
-        }
-    }
-    if (error)
-        return error;
-    const quint64 generation = m_generation;
-    // A visitor may list again (nested handlers): the buffer is taken for this
-    // call so that a nested one gets its own.
-    std::vector<char> buffer;
-    buffer.swap(m_buffer);
-    if (buffer.empty())
-        buffer.resize(64 * 1024);
-    int result = 0;
-    FolderEntry entry;
-    bool stop = false;
-    while (!stop) {
-        const ssize_t read = ::getdents64(fd.get(), buffer.data(), buffer.size());
-        if (read < 0) {
-            if (errno == EINTR)
-                continue;
-            result = lastError();
-            break;
-        }
-        if (read == 0)
-            break;
-        ssize_t offset = 0;
-        while (offset < read) {
-            const auto *d = reinterpret_cast<const struct dirent64 *>(buffer.data() + offset);
-            offset += d->d_reclen;
-            const char *rawName = d->d_name;
-            if (isDotOrDotDot(rawName))
-                continue;
-            const size_t length = std::strlen(rawName);
-            unsigned char type = d->d_type;
-            if (type == DT_UNKNOWN) {
-                struct stat st;
-                if (::fstatat(fd.get(), rawName, &st, AT_SYMLINK_NOFOLLOW) == 0)
-                    type = S_ISDIR(st.st_mode) ? DT_DIR : (S_ISREG(st.st_mode) ? DT_REG : DT_LNK);
-            }
-            if (decodeName(rawName, length, entry.name))
-                entry.kind = type == DT_DIR ? EntryKind::Folder
-                                            : (type == DT_REG ? EntryKind::File : EntryKind::Other);
-            else
-                entry.kind = EntryKind::Other;
-            if (!visit(entry)) {
-                stop = true;
-                break;
-            }
-        }
-    }
-    m_buffer.swap(buffer);
-    if (status && status->wanted) {
-        struct stat st;
-        if (::fstat(fd.get(), &st) == 0) {
-            status->error = 0;
-            status->readOnly = (st.st_mode & S_IWUSR) == 0;
-            status->meta = describe(st);
-        } else {
-            status->error = lastError();
-            status->readOnly = true;
-        }
-    }
-    // The subfolders are opened from this descriptor next, unless a visitor
-    // has moved the chain meanwhile.
-    if (depth > 0 && generation == m_generation)
-        m_chain->hold(depth, std::move(fd));
-    return result;
-}
-
 int PosixSweepTree::folderReadOnly(const QString &path, bool &readOnly)
 {
     // A folder whose mode cannot be read counts as read-only, as the caller
@@ -267,15 +179,18 @@ int PosixSweepTree::folderReadOnly(const QString &path, bool &readOnly)
     if (const int error = resolve(path, depth))
         return error;
     struct stat st;
-    if (depth == 0) {
+    if (depth > 0 && path == m_listedPath) {
+        // Listed by a worker just now: the mode its open read.
+        st = m_listedStat;
+    } else if (depth == 0) {
         if (::fstat(m_rootFd.get(), &st) != 0)
             return lastError();
     } else {
         int parent = -1;
         if (const int error = m_chain->descriptor(depth - 1, parent))
             return error;
-        if (::fstatat(parent, m_chain->name(depth).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return lastError();
+        if (const int error = statKnown(parent, m_chain->name(depth).constData(), AT_SYMLINK_NOFOLLOW, st))
+            return error;
     }
     if (!S_ISDIR(st.st_mode))
         return ENOTDIR;
@@ -295,6 +210,7 @@ int PosixSweepTree::restoreReadOnly(const QString &path)
 
 int PosixSweepTree::setOwnerWrite(const QString &path, bool writable)
 {
+    m_listedPath.clear();
     int depth = 0;
     if (const int error = resolve(path, depth))
         return error;
@@ -373,6 +289,7 @@ int PosixSweepTree::trashFile(const QString &folder, const QString &name, const 
 
 int PosixSweepTree::removeFolder(const QString &path)
 {
+    m_listedPath.clear();
     int depth = 0;
     if (const int error = resolve(path, depth))
         return error;
@@ -406,13 +323,30 @@ int PosixSweepTree::removeIfEmpty(const QString &path, FolderMeta &removed)
         return error;
     if (depth == 0)
         return ENOTSUP;
+    struct stat st;
+    bool known = false;
+    if (m_prefetch) {
+        // A worker that listed it saw something in it: it is listed next, from there.
+        if (const PrefetchedListing *ahead = m_prefetch->find(path)) {
+            if (ahead->error == 0 && !ahead->entries.empty())
+                return ENOTEMPTY;
+            // Found empty just now: its mode is the one the worker's open read,
+            // which spares a share one round trip per folder. Whatever comes
+            // of the removal, the folder is listed afresh if it stays.
+            known = ahead->error == 0;
+            if (known)
+                st = ahead->st;
+            m_prefetch->drop(path);
+        }
+    }
     int parent = -1;
     if (const int error = m_chain->descriptor(depth - 1, parent))
         return error;
     const char *name = m_chain->name(depth).constData();
-    struct stat st;
-    if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return lastError();
+    if (!known) {
+        if (const int error = statKnown(parent, name, AT_SYMLINK_NOFOLLOW, st))
+            return error;
+    }
     // A link is never followed, a mount point never entered, and a folder
     // without its owner-write bit is asked about first: all of them are listed.
     if (!S_ISDIR(st.st_mode))

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/posix/Fd.h"
 #include "platform/posix/FolderChain.h"
+#include "platform/posix/ListingPrefetch.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,11 +11,15 @@
 #include <memory>
 #include <vector>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace Vacuola::Posix {
 
 class TrashCan;
+
+/** What a folder's status says of it (mode, owner, times). */
+FolderMeta describe(const struct stat &st);
 
 /**
  * The swept folder and everything below it. Every folder below the root is
@@ -33,6 +38,7 @@ public:
     ~PosixSweepTree() override;
 
     int listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status) override;
+    void setJobs(int jobs) override;
     int folderReadOnly(const QString &path, bool &readOnly) override;
     int clearReadOnly(const QString &path) override;
     int restoreReadOnly(const QString &path) override;
@@ -54,14 +60,25 @@ public:
     /** How many descriptors the tree holds open at most, and holds now. */
     int descriptorBudget() const;
     int descriptorsHeld() const;
-    /** How many folders below the root the tree has opened. */
+    /** How many folders below the root the tree has opened, workers' included. */
     quint64 foldersOpened() const;
+    /** How many listings workers made ahead, and how many of those the walk refused. */
+    quint64 listingsAhead() const;
+    quint64 listingsRefused() const;
 
 private:
     /** Brings the chain to the folder at `path`; `depth` is its level (0: the root). */
     int resolve(const QString &path, int &depth);
     /** Opens the folder of a level afresh from its parent, so that a swap for a link is seen. */
     int openLevel(int depth, int flags, Fd &fd);
+    /** Opens a folder to list it, or takes the listing a worker made of it while it is still there. */
+    int openToList(const QString &path, int depth, Fd &fd, PrefetchedListing &ahead, bool &listedAhead);
+    /** Whether the folder of a level is still the one a worker listed (device and inode). */
+    bool stillListed(int depth, const struct stat &listed);
+    /** The workers, started with the first listing that has subfolders (null: none). */
+    ListingPrefetch *prefetch();
+    /** The workers a listing gets without a number given. */
+    int automaticJobs() const;
     int removeRoot();
     /** What unlinking `name` in the folder `parent` would meet; a folder with rmdir's rules. */
     int foreseeUnlink(int parent, const char *name, bool writable, bool folder);
@@ -91,6 +108,13 @@ private:
     std::vector<char> m_buffer;
     int m_readOnlyMount = -1; // unknown until asked
     std::unique_ptr<TrashCan> m_trash;
+    int m_jobs = 0;
+    bool m_prefetchTried = false;
+    std::unique_ptr<ListingPrefetch> m_prefetch;
+    quint64 m_refused = 0;
+    // The folder last listed from a worker's listing, and its status as the worker's open read it.
+    QString m_listedPath;
+    struct stat m_listedStat = {};
 };
 
 } // namespace Vacuola::Posix

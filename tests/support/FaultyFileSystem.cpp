@@ -53,6 +53,7 @@ public:
     FaultyTree(FaultyFileSystem &owner, std::unique_ptr<SweepTree> real);
 
     int listFolder(const QString &path, const FolderVisitor &visit, FolderStatus *status) override;
+    void setJobs(int jobs) override { m_real->setJobs(jobs); }
     int folderReadOnly(const QString &path, bool &readOnly) override;
     int clearReadOnly(const QString &path) override;
     int restoreReadOnly(const QString &path) override;

@@ -1,0 +1,288 @@
+// Folders listed by worker threads ahead of the walk. A worker opens, reads and
+// classifies; nothing here changes anything on disk, and nothing is decided:
+// the walk checks every listing it takes against the folder it reaches.
+
+#include "platform/posix/ListingPrefetch.h"
+
+#include "platform/posix/PathBytes.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace Vacuola::Posix {
+
+namespace {
+
+constexpr size_t MaxListingBytes = 256 * 1024;
+
+char kindOf(unsigned char type)
+{
+    return type == DT_DIR ? 'd' : (type == DT_REG ? 'f' : 'o');
+}
+
+// Opens the folder `name` below `parentFd`, reads its mode, then its entries
+// to the end.
+void listAhead(int parentFd, const QByteArray &name, int flags, const MountKey &rootMount, bool walk,
+               std::vector<char> &buffer, PrefetchedListing &listing)
+{
+    int error = openFolderBelow(parentFd, name.constData(), flags, rootMount, walk, listing.fd);
+    if (error == EPERM && (flags & O_NOATIME) != 0)
+        error = openFolderBelow(parentFd, name.constData(), flags & ~O_NOATIME, rootMount, walk, listing.fd);
+    if (error == 0)
+        error = statKnown(listing.fd.get(), "", AT_EMPTY_PATH, listing.st);
+    while (error == 0) {
+        const ssize_t read = ::getdents64(listing.fd.get(), buffer.data(), buffer.size());
+        if (read < 0) {
+            if (errno != EINTR)
+                error = lastError();
+            continue;
+        }
+        if (read == 0)
+            break;
+        for (ssize_t offset = 0; offset < read;) {
+            const auto *d = reinterpret_cast<const struct dirent64 *>(buffer.data() + offset);
+            offset += d->d_reclen;
+            if (isDotOrDotDot(d->d_name))
+                continue;
+            unsigned char type = d->d_type;
+            if (type == DT_UNKNOWN) {
+                struct stat st;
+                if (::fstatat(listing.fd.get(), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+                    type = S_ISDIR(st.st_mode) ? DT_DIR : (S_ISREG(st.st_mode) ? DT_REG : DT_LNK);
+            }
+            const size_t length = std::strlen(d->d_name);
+            listing.entries.push_back(kindOf(type));
+            listing.entries.insert(listing.entries.end(), d->d_name, d->d_name + length + 1);
+        }
+        // A folder this large is listed by the walk as it goes, holding nothing.
+        if (listing.entries.size() > MaxListingBytes)
+            error = E2BIG;
+    }
+    if (error != 0) {
+        listing.fd.reset();
+        std::vector<char>().swap(listing.entries);
+        listing.error = error;
+    }
+}
+
+} // namespace
+
+ListingPrefetch::ListingPrefetch(int workers, int descriptors, const MountKey &rootMount, bool walk)
+    : m_rootMount(rootMount), m_walk(walk)
+{
+    m_parentLimit = std::max(1, descriptors / 4);
+    m_slotLimit = std::max(1, descriptors - m_parentLimit);
+    m_threads.reserve(size_t(workers));
+    for (int i = 0; i < workers; ++i)
+        m_threads.emplace_back([this] { work(); });
+}
+
+ListingPrefetch::~ListingPrefetch()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_work.notify_all();
+    for (std::thread &thread : m_threads)
+        thread.join();
+}
+
+quint64 ListingPrefetch::made() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_made;
+}
+
+void ListingPrefetch::erase(Entries::iterator it, std::vector<Entry> &closing)
+{
+    Entry &entry = it->second;
+    const auto path = m_byPath.constFind(entry.path);
+    if (path != m_byPath.cend() && *path == it->first)
+        m_byPath.erase(path);
+    if (entry.state == State::Running) {
+        entry.state = State::Cancelled; // its worker lets it go
+        return;
+    }
+    if (entry.state != State::Queued)
+        --m_slots;
+    closing.push_back(std::move(entry));
+    m_entries.erase(it);
+}
+
+void ListingPrefetch::dropAfter(quint64 seq, std::vector<Entry> &closing)
+{
+    for (auto it = m_entries.upper_bound(seq); it != m_entries.end();) {
+        const auto next = std::next(it);
+        if (it->second.state != State::Cancelled)
+            erase(it, closing);
+        it = next;
+    }
+}
+
+void ListingPrefetch::makeRoom(int wanted, std::vector<Entry> &closing)
+{
+    // What was queued first is visited last.
+    const int room = std::min(wanted, m_slotLimit / 2);
+    for (auto it = m_entries.begin(); it != m_entries.end() && m_slotLimit - m_slots < room;) {
+        const auto next = std::next(it);
+        if (it->second.state == State::Ready)
+            erase(it, closing);
+        it = next;
+    }
+    // Parents whose subfolders are visited last give way to the one queued now.
+    for (auto it = m_entries.begin(); it != m_entries.end() && m_parents >= m_parentLimit;) {
+        const auto next = std::next(it);
+        if (it->second.state == State::Queued) {
+            erase(it, closing);
+            closing.back().parent.reset(); // the last of its siblings lets the duplicate go
+        }
+        it = next;
+    }
+}
+
+void ListingPrefetch::queue(const QString &parentPath, int parentFd, const std::vector<QByteArray> &names,
+                            int flags)
+{
+    if (names.empty())
+        return;
+    std::vector<Entry> closing;
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    makeRoom(int(names.size()), closing);
+    if (m_parents >= m_parentLimit)
+        return;
+    Fd copy(::fcntl(parentFd, F_DUPFD_CLOEXEC, 0));
+    if (!copy.valid())
+        return;
+    ++m_parents;
+    std::shared_ptr<Fd> parent(new Fd(std::move(copy)), [this](Fd *fd) {
+        delete fd;
+        --m_parents;
+    });
+    const quint64 first = m_next;
+    const QString prefix = parentPath.endsWith(QLatin1Char('/')) ? parentPath : parentPath + QLatin1Char('/');
+    QString name;
+    for (const QByteArray &raw : names) {
+        if (!decodeName(raw.constData(), size_t(raw.size()), name))
+            continue;
+        const QString path = prefix + name;
+        const auto old = m_byPath.constFind(path);
+        if (old != m_byPath.cend())
+            erase(m_entries.find(*old), closing);
+        const quint64 seq = m_next++;
+        m_entries.emplace(seq, Entry{path, parent, raw, flags, State::Queued, PrefetchedListing()});
+        m_byPath.insert(path, seq);
+    }
+    if (m_next != first)
+        m_batches.push_back(Batch{first, m_next});
+    m_work.notify_all();
+}
+
+const PrefetchedListing *ListingPrefetch::find(const QString &path)
+{
+    std::vector<Entry> closing;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const auto found = m_byPath.constFind(path);
+    if (found == m_byPath.cend())
+        return nullptr;
+    const quint64 seq = *found;
+    dropAfter(seq, closing);
+    if (!closing.empty())
+        m_work.notify_all();
+    const auto it = m_entries.find(seq);
+    if (it->second.state == State::Queued) {
+        erase(it, closing);
+        return nullptr;
+    }
+    m_done.wait(lock, [&] { return it->second.state == State::Ready; });
+    return &it->second.listing;
+}
+
+PrefetchedListing ListingPrefetch::take(const QString &path)
+{
+    std::vector<Entry> closing;
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    PrefetchedListing listing;
+    const auto found = m_byPath.constFind(path);
+    if (found == m_byPath.cend())
+        return listing;
+    const auto it = m_entries.find(*found);
+    if (it->second.state == State::Ready) {
+        listing = std::move(it->second.listing);
+        erase(it, closing);
+        m_work.notify_one();
+    }
+    return listing;
+}
+
+void ListingPrefetch::drop(const QString &path)
+{
+    std::vector<Entry> closing;
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    const auto found = m_byPath.constFind(path);
+    if (found == m_byPath.cend())
+        return;
+    erase(m_entries.find(*found), closing);
+    m_work.notify_one();
+}
+
+void ListingPrefetch::work()
+{
+    std::vector<char> buffer(64 * 1024);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        auto queued = m_entries.end();
+        while (!m_batches.empty() && queued == m_entries.end()) {
+            Batch &batch = m_batches.back();
+            for (; batch.next < batch.end && queued == m_entries.end(); ++batch.next) {
+                const auto it = m_entries.find(batch.next);
+                if (it != m_entries.end() && it->second.state == State::Queued)
+                    queued = it;
+            }
+            if (queued == m_entries.end())
+                m_batches.pop_back();
+        }
+        if (m_stop)
+            return;
+        if (queued == m_entries.end() || m_slots >= m_slotLimit) {
+            if (queued != m_entries.end())
+                --m_batches.back().next; // taken when a slot is free
+            m_work.wait(lock);
+            continue;
+        }
+        const quint64 seq = queued->first;
+        Entry &entry = queued->second;
+        entry.state = State::Running;
+        ++m_slots;
+        std::shared_ptr<Fd> parent = std::move(entry.parent);
+        const QByteArray name = entry.name;
+        const int flags = entry.flags;
+        lock.unlock();
+
+        PrefetchedListing listing;
+        listAhead(parent->get(), name, flags, m_rootMount, m_walk, buffer, listing);
+        parent.reset();
+
+        lock.lock();
+        ++m_made;
+        const auto it = m_entries.find(seq);
+        if (it->second.state == State::Cancelled) {
+            --m_slots;
+            m_entries.erase(it);
+            lock.unlock();
+            listing = PrefetchedListing(); // closed unlocked
+            lock.lock();
+            continue;
+        }
+        it->second.listing = std::move(listing);
+        it->second.state = State::Ready;
+        m_done.notify_all();
+    }
+}
+
+} // namespace Vacuola::Posix

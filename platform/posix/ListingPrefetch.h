@@ -1,0 +1,128 @@
+#pragma once
+
+#include "platform/posix/Fd.h"
+#include "platform/posix/FolderChain.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace Vacuola::Posix {
+
+/** A folder listed ahead of the walk: its descriptor, read to its end, and what it held. */
+struct PrefetchedListing
+{
+    Fd fd;
+    struct stat st = {}; // read right after the open
+    // Per entry: its kind ('d' folder, 'f' regular file, 'o' anything else), its name, a NUL.
+    std::vector<char> entries;
+    int error = 0; // the folder could not be listed so: the walk lists it itself
+};
+
+/**
+ * Worker threads that list folders before the walk gets to them. The walk
+ * queues the subfolders of each folder it has listed and visits them last to
+ * first; the workers list the most recently queued batch first, from its first
+ * folder on. Each is opened relative to a duplicate of its parent's
+ * descriptor with the walk's own rules (one component, no link followed, no
+ * mount crossed). Workers only open, read and classify: the walk alone decides
+ * what a listing means, and checks that the folder is still the one listed.
+ *
+ * Descriptors: at most `descriptors` at any time, parents' duplicates and
+ * listings together; memory: each listing at most 256 KiB of names (a larger
+ * folder is left to the walk), so at most a few MiB in all.
+ */
+class ListingPrefetch final
+{
+    Q_DISABLE_COPY_MOVE(ListingPrefetch)
+
+public:
+    ListingPrefetch(int workers, int descriptors, const MountKey &rootMount, bool walk);
+    /** Stops the workers and closes everything still held. */
+    ~ListingPrefetch();
+
+    /**
+     * Queues the subfolders `names` (raw bytes) of the folder `parentPath`
+     * held as `parentFd`, opened with `flags`; paths are parentPath + "/" + name.
+     */
+    void queue(const QString &parentPath, int parentFd, const std::vector<QByteArray> &names, int flags);
+    /**
+     * The listing of the folder at `path` when a worker made it or is making
+     * it (then waits for it); it stays here. Null when there is none; one only
+     * queued is dropped, and so is every listing queued after it, which the
+     * walk has passed over.
+     */
+    const PrefetchedListing *find(const QString &path);
+    /** Hands over the listing find() gave. */
+    PrefetchedListing take(const QString &path);
+    /** Forgets the listing of `path`, if any. */
+    void drop(const QString &path);
+    /** How many listings the workers made in all. */
+    quint64 made() const;
+
+private:
+    enum class State
+    {
+        Queued,
+        Running,
+        Ready,
+        Cancelled // running, and unwanted when done
+    };
+    struct Entry
+    {
+        QString path;
+        std::shared_ptr<Fd> parent;
+        QByteArray name;
+        int flags = 0;
+        State state = State::Queued;
+        PrefetchedListing listing;
+    };
+    using Entries = std::map<quint64, Entry>;
+
+    void work();
+    // Under the lock. What goes is moved to `closing`, whose descriptors are
+    // closed once the lock is let go.
+    /** Removes an entry, or marks it cancelled while a worker lists it. */
+    void erase(Entries::iterator it, std::vector<Entry> &closing);
+    /** Drops everything queued after `seq`. */
+    void dropAfter(quint64 seq, std::vector<Entry> &closing);
+    /** Makes room for `wanted` more listings, dropping those the walk needs last. */
+    void makeRoom(int wanted, std::vector<Entry> &closing);
+
+    const MountKey m_rootMount;
+    const bool m_walk;
+    int m_parentLimit = 1; // parents' duplicates
+    int m_slotLimit = 1;   // listings running or ready
+    mutable std::mutex m_mutex;
+    std::condition_variable m_work; // something queued, a slot freed, or stop
+    std::condition_variable m_done; // a listing is ready
+    Entries m_entries;              // by the order queued
+    QHash<QString, quint64> m_byPath;
+    // The subfolders of each listed folder, the last listed on top. The walk
+    // takes a batch from its end, the workers from its start, so that they
+    // meet once instead of racing for each folder.
+    struct Batch
+    {
+        quint64 next; // the first not yet taken by a worker
+        quint64 end;
+    };
+    std::vector<Batch> m_batches;
+    std::atomic<int> m_parents = 0; // parents' duplicates held
+    int m_slots = 0;                // listings running or ready, each one descriptor
+    quint64 m_next = 1;
+    quint64 m_made = 0;
+    bool m_stop = false;
+    std::vector<std::thread> m_threads;
+};
+
+} // namespace Vacuola::Posix

@@ -15,11 +15,24 @@ const QString SweepOption = QStringLiteral("sweep");
 const QString SweepWithValue = QStringLiteral("--sweep=");
 const QString ExcludeOption = QStringLiteral("exclude");
 const QString UndoOption = QStringLiteral("undo");
+const QString JobsOption = QStringLiteral("jobs");
+constexpr int MaxJobs = 64;
 
 // An option as the user wrote it: "-x" for a letter, "--name" for a word.
 QString written(const QString &name)
 {
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// The number of --jobs: a whole number from 1 to MaxJobs.
+bool readJobs(const QString &text, int &jobs)
+{
+    bool number = false;
+    const int value = text.toInt(&number);
+    if (!number || value < 1 || value > MaxJobs)
+        return false;
+    jobs = value;
+    return true;
 }
 
 } // namespace
@@ -37,7 +50,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption trash(QStringLiteral("trash"));
     const QCommandLineOption noTrash(QStringLiteral("no-trash"));
     const QCommandLineOption undo(UndoOption);
-    parser.addOptions({sweep, dryRun, yes, help, version, exclude, trash, noTrash, undo});
+    const QCommandLineOption jobs(JobsOption, QString(), QStringLiteral("N"));
+    parser.addOptions({sweep, dryRun, yes, help, version, exclude, trash, noTrash, undo, jobs});
 
     // "--sweep=FOLDER" is "--sweep FOLDER" with the folder first among the
     // folders; the parser knows values only for options that always take one.
@@ -52,7 +66,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             folders << argument.mid(SweepWithValue.size());
         } else {
             if (!optionsEnded && valued.isEmpty() && argument.startsWith(QLatin1String("--")) &&
-                argument.contains(QLatin1Char('=')) && !argument.startsWith(written(ExcludeOption) + u'='))
+                argument.contains(QLatin1Char('=')) && !argument.startsWith(written(ExcludeOption) + u'=') &&
+                !argument.startsWith(written(JobsOption) + u'='))
                 valued = argument.left(argument.indexOf(QLatin1Char('=')));
             given << argument;
         }
@@ -70,7 +85,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         const bool trashing = trash.names().contains(name) || noTrash.names().contains(name);
         if (trashing)
             command.trash = trash.names().contains(name);
-        if (sweepOnly.isEmpty() && (trashing || yes.names().contains(name) || name == ExcludeOption))
+        if (sweepOnly.isEmpty() &&
+            (trashing || yes.names().contains(name) || name == ExcludeOption || name == JobsOption))
             sweepOnly = yes.names().contains(name) ? QStringLiteral("--yes") : written(name);
     }
     if (parser.isSet(help)) {
@@ -87,7 +103,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         else if (!valued.isEmpty())
             command.error = QStringLiteral("値を取らないオプションです: ") + valued;
         else
-            command.error = QStringLiteral("値が必要なオプションです: ") + written(ExcludeOption);
+            // An option that takes a value takes the next argument: only the last one can lack it.
+            command.error = QStringLiteral("値が必要なオプションです: ") +
+                            (given.last() == written(JobsOption) ? given.last() : written(ExcludeOption));
     } else if (command.excludes.contains(QString())) {
         command.mode = Mode::UsageError;
         command.error = QStringLiteral("値が必要なオプションです: ") + written(ExcludeOption);
@@ -96,6 +114,10 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                odd != command.excludes.cend()) {
         command.mode = Mode::UsageError;
         command.error = QStringLiteral("除外フォルダには名前か / で始まるパスを指定して下さい: ") + *odd;
+    } else if (parser.isSet(jobs) && !readJobs(parser.value(jobs), command.jobs)) {
+        command.mode = Mode::UsageError;
+        command.error = QStringLiteral("--jobs には 1 から ") + QString::number(MaxJobs) +
+                        QStringLiteral(" までの数を指定して下さい");
     } else if (parser.optionNames().isEmpty()) {
         // The window takes the first argument and leaves the rest, as without options.
         command.mode = Mode::Window;
@@ -104,8 +126,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         command.mode = Mode::UsageError;
         if (parser.isSet(sweep))
             command.error = QStringLiteral("--undo と --sweep は同時に指定できません");
-        else if (command.yes || !command.excludes.isEmpty())
-            command.error = (command.yes ? QStringLiteral("--yes") : written(ExcludeOption)) +
+        else if (command.yes || !command.excludes.isEmpty() || parser.isSet(jobs))
+            command.error = (command.yes ? QStringLiteral("--yes")
+                                         : written(command.excludes.isEmpty() ? JobsOption : ExcludeOption)) +
                             QStringLiteral(" は --sweep と共に指定して下さい");
         else if (folders.size() > 1 || (folders.size() == 1 && folders.constFirst().isEmpty()))
             command.error = QStringLiteral("--undo にはフォルダを1つまで指定して下さい");
@@ -143,7 +166,7 @@ QString CommandLine::usage()
     return QStringLiteral(
         "使い方: vacuola [--] [FOLDER]\n"
         "        vacuola --sweep [--dry-run] [--yes] [--trash | --no-trash]\n"
-        "                [--exclude=PATTERN]... [--] FOLDER\n"
+        "                [--exclude=PATTERN]... [--jobs=N] [--] FOLDER\n"
         "        vacuola --undo [--dry-run] [--] [FOLDER]\n"
         "        vacuola --help | --version\n"
         "\n"
@@ -162,6 +185,11 @@ QString CommandLine::usage()
         "  --exclude=PATTERN, --exclude PATTERN\n"
         "                 この実行に限り、設定ファイルの除外フォルダに PATTERN を加えます\n"
         "                 (繰り返して指定できます)\n"
+        "  --jobs=N, --jobs N\n"
+        "                 N 個のスレッドで先にフォルダを読みます (1 から 64、1 は読みながら削除する\n"
+        "                 スレッドだけ)。既定は環境変数 VACUOLA_JOBS、なければローカルのファイル\n"
+        "                 システムでは 1、ネットワークや FUSE のファイルシステムではコア数の 4 倍\n"
+        "                 (8 から 16)。判断と削除はいつも1つのスレッドが順に行います\n"
         "  --undo         最後の削除 (FOLDER を指定すると FOLDER の最後の削除) を元に戻します\n"
         "                 削除したフォルダを属性と日時とともに作り直し、ごみ箱へ移した\n"
         "                 管理ファイルを戻します。既にある名前には手を付けません\n"

@@ -37,6 +37,8 @@ struct CommandLine
     std::optional<bool> trash;
     /** --exclude: patterns kept for this run besides the settings' exclusion list. */
     QStringList excludes;
+    /** --jobs: threads that list folders ahead of the sweep (0: not given, the tree decides). */
+    int jobs = 0;
     /** The folder to sweep or whose sweep to undo, or the window's folder to register (empty: none). */
     QString folder;
     /** Why the command line was refused (Mode::UsageError, Mode::NoDisplay). */

@@ -211,6 +211,7 @@ int sweep(const CommandLine &command)
         DryRun dryRun(window, stored.names, fileSystem, systemClock(), systemTextEditor(), exclusions);
         dryRun.setLineObserver(print);
         dryRun.setKeepLines(false);
+        dryRun.setJobs(command.jobs);
         window.onStop = [&dryRun] {
             dryRun.stop();
         };
@@ -225,6 +226,7 @@ int sweep(const CommandLine &command)
         stored.loaded, window, [&engine](const QDateTime &cutOff) { engine.PurgeOldLogs(cutOff); },
         systemClock().now());
     engine.setFolderLineObserver(print);
+    engine.setJobs(command.jobs);
     window.onStop = [&engine] {
         if (engine.running())
             engine.VacuolaExecute();

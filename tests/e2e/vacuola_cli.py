@@ -96,6 +96,9 @@ def scenario_statuses(args, work):
             (["x", "--no-trash", "-y"], {}, "--no-trash は --sweep と共に指定して下さい"),
             (["--sweep", "x", "--exclude"], {}, "値が必要なオプションです: --exclude"),
             (["--sweep", "x", "--exclude=a/b"], {}, "除外フォルダには名前か / で始まるパスを指定して下さい: a/b"),
+            (["--sweep", "x", "--jobs"], {}, "値が必要なオプションです: --jobs"),
+            (["--sweep", "x", "--jobs=0"], {}, "--jobs には 1 から 64 までの数を指定して下さい"),
+            (["--jobs", "2", "x"], {}, "--jobs は --sweep と共に指定して下さい"),
             (["--", "-x", "y"], {}, "DISPLAY も WAYLAND_DISPLAY も設定されていません" + no_display),
             ([work], {"DISPLAY": ":999"}, "ディスプレイ :999 を開けません" + no_display)):
         rc, out, err = cli.run(*usage, **env)
@@ -163,7 +166,7 @@ def scenario_statuses(args, work):
     ex = os.path.join(cli.folder, "ex")
     for d in ("k1/x", "kept", ".git/refs", "gone"):
         os.makedirs(os.path.join(ex, d))
-    expect_equal(cli.run("--sweep", "--exclude", "k?/", "--exclude=%s/kept/" % ex, ex),
+    expect_equal(cli.run("--sweep", "--jobs", "3", "--exclude", "k?/", "--exclude=%s/kept/" % ex, ex),
                  (0, [ex + "/gone", "検索終了 1件削除しました"], ""), "--exclude")
     expect_equal(tree(ex), [".git/", ".git/refs/", "k1/", "k1/x/", "kept/"], "tree after --exclude")
 

@@ -91,6 +91,8 @@ ListingPrefetch::~ListingPrefetch()
     m_work.notify_all();
     for (std::thread &thread : m_threads)
         thread.join();
+    // The parents' duplicates count themselves off as they go.
+    m_entries.clear();
 }
 
 quint64 ListingPrefetch::made() const
@@ -111,6 +113,8 @@ void ListingPrefetch::erase(Entries::iterator it, std::vector<Entry> &closing)
     }
     if (entry.state != State::Queued)
         --m_slots;
+    else
+        --m_queued;
     closing.push_back(std::move(entry));
     m_entries.erase(it);
 }
@@ -135,8 +139,11 @@ void ListingPrefetch::makeRoom(int wanted, std::vector<Entry> &closing)
             erase(it, closing);
         it = next;
     }
-    // Parents whose subfolders are visited last give way to the one queued now.
-    for (auto it = m_entries.begin(); it != m_entries.end() && m_parents >= m_parentLimit;) {
+    // Parents whose subfolders are visited last give way to the one queued now,
+    // and so do folders queued first when too many wait.
+    const size_t queued = std::min(size_t(wanted), MaxQueued);
+    for (auto it = m_entries.begin();
+         it != m_entries.end() && (m_parents >= m_parentLimit || m_queued + queued > MaxQueued);) {
         const auto next = std::next(it);
         if (it->second.state == State::Queued) {
             erase(it, closing);
@@ -167,15 +174,18 @@ void ListingPrefetch::queue(const QString &parentPath, int parentFd, const std::
     const quint64 first = m_next;
     const QString prefix = parentPath.endsWith(QLatin1Char('/')) ? parentPath : parentPath + QLatin1Char('/');
     QString name;
-    for (const QByteArray &raw : names) {
-        if (!decodeName(raw.constData(), size_t(raw.size()), name))
+    // The walk visits the last first.
+    const size_t skipped = names.size() > MaxQueued ? names.size() - MaxQueued : 0;
+    for (auto raw = names.begin() + qsizetype(skipped); raw != names.end(); ++raw) {
+        if (!decodeName(raw->constData(), size_t(raw->size()), name))
             continue;
         const QString path = prefix + name;
         const auto old = m_byPath.constFind(path);
         if (old != m_byPath.cend())
             erase(m_entries.find(*old), closing);
         const quint64 seq = m_next++;
-        m_entries.emplace(seq, Entry{path, parent, raw, flags, State::Queued, PrefetchedListing()});
+        m_entries.emplace(seq, Entry{path, parent, *raw, flags, State::Queued, PrefetchedListing()});
+        ++m_queued;
         m_byPath.insert(path, seq);
     }
     if (m_next != first)
@@ -259,6 +269,7 @@ void ListingPrefetch::work()
         Entry &entry = queued->second;
         entry.state = State::Running;
         ++m_slots;
+        --m_queued;
         std::shared_ptr<Fd> parent = std::move(entry.parent);
         const QByteArray name = entry.name;
         const int flags = entry.flags;

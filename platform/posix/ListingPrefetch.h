@@ -47,6 +47,9 @@ class ListingPrefetch final
     Q_DISABLE_COPY_MOVE(ListingPrefetch)
 
 public:
+    /** At most this many folders wait for a worker; of a larger batch, those the walk visits first. */
+    static constexpr size_t MaxQueued = 4096;
+
     ListingPrefetch(int workers, int descriptors, const MountKey &rootMount, bool walk);
     /** Stops the workers and closes everything still held. */
     ~ListingPrefetch();
@@ -119,6 +122,7 @@ private:
     std::vector<Batch> m_batches;
     std::atomic<int> m_parents = 0; // parents' duplicates held
     int m_slots = 0;                // listings running or ready, each one descriptor
+    size_t m_queued = 0;            // entries waiting for a worker
     quint64 m_next = 1;
     quint64 m_made = 0;
     bool m_stop = false;

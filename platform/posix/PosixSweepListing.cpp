@@ -159,8 +159,12 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
             entry.kind = kindOf(type);
         else
             entry.kind = EntryKind::Other;
-        if (queueing && entry.kind == EntryKind::Folder)
+        if (queueing && entry.kind == EntryKind::Folder) {
+            // Only the last ones are queued: a huge folder holds no more than that.
+            if (subfolders.size() == 2 * ListingPrefetch::MaxQueued)
+                subfolders.erase(subfolders.begin(), subfolders.begin() + ListingPrefetch::MaxQueued);
             subfolders.emplace_back(rawName, qsizetype(length));
+        }
         stop = !visit(entry);
     };
     if (listedAhead) {

@@ -138,6 +138,35 @@ int FolderChain::openChild(int parentFd, const char *name, int flags, Fd &fd)
     return openFolderBelow(parentFd, name, flags, m_rootMount, m_walk, fd);
 }
 
+void FolderChain::LevelSet::insert(int level)
+{
+    const auto at = std::lower_bound(m_levels.begin(), m_levels.end(), level);
+    if (at == m_levels.end() || *at != level)
+        m_levels.insert(at, level);
+}
+
+void FolderChain::LevelSet::erase(int level)
+{
+    const auto at = std::lower_bound(m_levels.begin(), m_levels.end(), level);
+    if (at != m_levels.end() && *at == level)
+        m_levels.erase(at);
+}
+
+int FolderChain::LevelSet::after(int level) const
+{
+    const auto at = std::upper_bound(m_levels.begin(), m_levels.end(), level);
+    return at != m_levels.end() ? *at : INT_MAX;
+}
+
+void FolderChain::LevelSet::moveOff(int spacing, LevelSet &other)
+{
+    const auto kept = std::stable_partition(m_levels.begin(), m_levels.end(),
+                                            [spacing](int level) { return level % spacing == 0; });
+    for (auto it = kept; it != m_levels.end(); ++it)
+        other.insert(*it);
+    m_levels.erase(kept, m_levels.end());
+}
+
 int FolderChain::depth() const
 {
     return int(m_levels.size());
@@ -177,11 +206,7 @@ int FolderChain::descriptor(int level, int &fd)
         --held;
     if (held != level) {
         // A held level below that is nearer: climbing from it costs fewer steps.
-        const auto window = m_window.upper_bound(level);
-        const auto anchor = m_anchors.upper_bound(level);
-        int below = window != m_window.end() ? *window : INT_MAX;
-        if (anchor != m_anchors.end())
-            below = std::min(below, *anchor);
+        const int below = std::min(m_window.after(level), m_anchors.after(level));
         if (below != INT_MAX && below - level < level - held && climb(below, level) == 0) {
             fd = m_levels[size_t(level - 1)].fd.get();
             return 0;
@@ -366,22 +391,15 @@ void FolderChain::release(int level, bool remember)
 void FolderChain::trim(int keepFrom)
 {
     while (held() > m_budget) {
-        if (!m_window.empty() && *m_window.begin() < keepFrom) {
-            release(*m_window.begin(), true);
+        if (!m_window.empty() && m_window.first() < keepFrom) {
+            release(m_window.first(), true);
             continue;
         }
         if (m_anchors.size() < 2)
             return;
         m_spacing *= 2;
-        for (auto it = m_anchors.begin(); it != m_anchors.end();) {
-            if (*it % m_spacing != 0) {
-                m_window.insert(*it);
-                it = m_anchors.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        if (m_window.empty() || *m_window.begin() >= keepFrom)
+        m_anchors.moveOff(m_spacing, m_window);
+        if (m_window.empty() || m_window.first() >= keepFrom)
             return;
     }
 }

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QtGlobal>
 
-#include <set>
 #include <vector>
 
 #include <fcntl.h>
@@ -116,6 +115,25 @@ public:
     quint64 opened() const;
 
 private:
+    // Levels in ascending order in one flat array: a chain holds a few hundred
+    // descriptors at most, so a search and a short move beat a node per level.
+    class LevelSet final
+    {
+    public:
+        void insert(int level);
+        void erase(int level);
+        bool empty() const { return m_levels.empty(); }
+        size_t size() const { return m_levels.size(); }
+        int first() const { return m_levels.front(); }
+        /** The lowest level below `level` (greater than it), or INT_MAX. */
+        int after(int level) const;
+        /** Moves the levels that are no multiple of `spacing` to `other`. */
+        void moveOff(int spacing, LevelSet &other);
+
+    private:
+        std::vector<int> m_levels;
+    };
+
     struct Level
     {
         QByteArray name;
@@ -140,8 +158,8 @@ private:
     int m_spacing = 1; // anchors are the held levels at multiples of this
     quint64 m_opened = 0;
     std::vector<Level> m_levels; // level n at index n - 1
-    std::set<int> m_anchors;
-    std::set<int> m_window;
+    LevelSet m_anchors;
+    LevelSet m_window;
 };
 
 } // namespace Vacuola::Posix

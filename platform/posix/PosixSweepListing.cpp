@@ -219,6 +219,10 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
         // The mode as the open brought it: no further round trip on a share.
         struct stat st;
         const int error = listedAhead ? 0 : statKnown(fd.get(), "", AT_EMPTY_PATH, st);
+        if (error == 0 && !listedAhead) {
+            m_listedPath = path;
+            m_listedStat = st;
+        }
         if (error == 0) {
             const struct stat &known = listedAhead ? ahead.st : st;
             status->error = 0;

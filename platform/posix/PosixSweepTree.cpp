@@ -180,7 +180,7 @@ int PosixSweepTree::folderReadOnly(const QString &path, bool &readOnly)
         return error;
     struct stat st;
     if (depth > 0 && path == m_listedPath) {
-        // Listed by a worker just now: the mode its open read.
+        // Listed just now: the mode its listing read.
         st = m_listedStat;
     } else if (depth == 0) {
         if (::fstat(m_rootFd.get(), &st) != 0)
@@ -355,6 +355,10 @@ int PosixSweepTree::removeIfEmpty(const QString &path, FolderMeta &removed)
         return EXDEV;
     if ((st.st_mode & S_IWUSR) == 0)
         return EROFS;
+    // Where a folder's link count counts its subfolders (2 + one each), one
+    // above 2 holds a folder: rmdir would only fail.
+    if (st.st_nlink > 2)
+        return ENOTEMPTY;
     // rmdir by name does not follow a link swapped in meanwhile, and checks emptiness itself.
     if (::unlinkat(parent, name, AT_REMOVEDIR) != 0)
         return lastError();

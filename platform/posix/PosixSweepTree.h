@@ -112,7 +112,7 @@ private:
     bool m_prefetchTried = false;
     std::unique_ptr<ListingPrefetch> m_prefetch;
     quint64 m_refused = 0;
-    // The folder last listed from a worker's listing, and its status as the worker's open read it.
+    // The folder listed last, and its status as its listing read it (empty: unknown).
     QString m_listedPath;
     struct stat m_listedStat = {};
 };

@@ -13,7 +13,13 @@ DryRun::DryRun(WindowServices &window, ManagementFileList &managementFiles, File
     // The program folder is never used: no log is written and nothing purged.
     m_engine = std::make_unique<SweepEngine>(SweepContext{*this, m_folders, managementFiles, m_fileSystem,
                                                           clock, textEditor, QString(), exclusions});
-    m_engine->setFolderObserver([this](const QString &path, const QString &line) {
+    m_engine->setFolderObserver([this](const QString &path, QStringView tail) {
+        if (m_folderObserver)
+            m_folderObserver(path, tail);
+        if (!m_keepLines && !m_observer)
+            return;
+        QString line = SweepEngine::printable(path);
+        line += tail;
         if (m_keepLines) {
             m_lines.append(line);
             m_paths.append(path);
@@ -99,6 +105,11 @@ void DryRun::setKeepLines(bool keep)
 void DryRun::setLineObserver(std::function<void(const QString &line)> observer)
 {
     m_observer = std::move(observer);
+}
+
+void DryRun::setFolderObserver(std::function<void(const QString &path, QStringView rest)> observer)
+{
+    m_folderObserver = std::move(observer);
 }
 
 // The status text reaches the window at the next pump, so the sweep's closing

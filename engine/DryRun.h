@@ -65,6 +65,11 @@ public:
     void setKeepLines(bool keep);
     /** Hears each line as the dry run reaches it. */
     void setLineObserver(std::function<void(const QString &line)> observer);
+    /**
+     * Hears each folder as the dry run reaches it: its path and what its line
+     * says after the path, never made into one text.
+     */
+    void setFolderObserver(std::function<void(const QString &path, QStringView rest)> observer);
     /** How many threads list folders ahead (SweepEngine::setJobs). */
     void setJobs(int jobs);
 
@@ -85,6 +90,7 @@ private:
     SearchFolderRegister m_folders;
     std::unique_ptr<SweepEngine> m_engine;
     std::function<void(const QString &line)> m_observer;
+    std::function<void(const QString &path, QStringView rest)> m_folderObserver;
     QStringList m_lines;
     QStringList m_paths;
     bool m_keepLines = true;

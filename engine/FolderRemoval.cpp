@@ -174,8 +174,8 @@ void SweepEngine::addFolderLine(FolderId folder, const QString &path, int error,
         ++DelCount;
     else
         ++ErrCount;
-    if (m_folderLineObserver)
-        m_folderLineObserver(path, printable(path) + tail);
+    if (m_folderObserver)
+        m_folderObserver(path, tail);
     window.setRemovalCounter(QString::number(DelCount));
 }
 

@@ -66,17 +66,18 @@ QStringList SweepEngine::logList() const
 void SweepEngine::setFolderLineObserver(std::function<void(const QString &line)> observer)
 {
     if (!observer) {
-        m_folderLineObserver = nullptr;
+        m_folderObserver = nullptr;
         return;
     }
-    m_folderLineObserver = [observer = std::move(observer)](const QString &, const QString &line) {
-        observer(line);
+    m_folderObserver = [observer = std::move(observer)](const QString &path, QStringView tail) {
+        QString line = printable(path);
+        observer(line += tail);
     };
 }
 
-void SweepEngine::setFolderObserver(std::function<void(const QString &path, const QString &line)> observer)
+void SweepEngine::setFolderObserver(std::function<void(const QString &path, QStringView tail)> observer)
 {
-    m_folderLineObserver = std::move(observer);
+    m_folderObserver = std::move(observer);
 }
 
 void SweepEngine::setJobs(int jobs)

@@ -76,8 +76,12 @@ public:
      * its log line gets, whatever the log option.
      */
     void setFolderLineObserver(std::function<void(const QString &line)> observer);
-    /** The same, with the folder's path as the sweep built it. */
-    void setFolderObserver(std::function<void(const QString &path, const QString &line)> observer);
+    /**
+     * The same in two pieces: the folder's path as the sweep built it, and
+     * what its line says after the printable path. Nothing is made whole, so
+     * that hearing the folders of a deep tree costs no more than the walk.
+     */
+    void setFolderObserver(std::function<void(const QString &path, QStringView tail)> observer);
     /**
      * Folders (absolute paths) that the next sweep keeps as it keeps excluded
      * ones: never entered, never removed. Only that sweep; the next one forgets them.
@@ -223,7 +227,7 @@ private:
     std::vector<quint32> m_keptMemo;
     quint32 m_keptCount = 0;
     std::vector<FolderId> m_keptWay;
-    std::function<void(const QString &path, const QString &line)> m_folderLineObserver;
+    std::function<void(const QString &path, QStringView tail)> m_folderObserver;
     QStringList m_keptForNextSweep;
     std::function<void(const QString &folder, const QString &name, const QString &trashedAs)> m_fileObserver;
     QElapsedTimer m_moveChecked;

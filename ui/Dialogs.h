@@ -7,19 +7,21 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <memory>
 
 class QWidget;
 
 namespace Vacuola {
 
+class PreviewFolders;
+
 /** What the preview box shows: a dry run's findings, and what 除外に追加 does. */
 struct PreviewContent
 {
     QString summary;
-    QString root;      // the swept folder
-    QStringList paths; // the folders the sweep would remove or fail on
-    QStringList lines; // their lines, path by path
-    QString legend;    // the checked management files, as the log's legend line
+    // The swept folder and those the sweep would remove or fail on, with their lines.
+    std::shared_ptr<const PreviewFolders> folders;
+    QString legend; // the checked management files, as the log's legend line
     /** Adds folders to the exclusion list; returns those the list now holds. */
     std::function<QStringList(const QStringList &folders)> exclude;
 };

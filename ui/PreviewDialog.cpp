@@ -39,7 +39,7 @@ PreviewDialog::PreviewDialog(QWidget *parent, const PreviewContent &content)
         layout->addWidget(legendLabel);
     }
 
-    m_tree = new PreviewTree(content.root, content.paths, content.lines, this);
+    m_tree = new PreviewTree(content.folders, this);
     m_view = new QTreeView(this);
     m_view->setObjectName(QStringLiteral("PreviewTree"));
     m_view->setHeaderHidden(true);

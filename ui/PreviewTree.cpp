@@ -2,19 +2,11 @@
 
 #include "engine/SweepEngine.h"
 
-#include <QHash>
-
 #include <algorithm>
 
 namespace Vacuola {
 
 namespace {
-
-QString parentPath(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
 
 // The order of names among siblings: letter case aside first, so that "a" and "B" keep their places.
 bool namesBefore(const QString &a, const QString &b)
@@ -25,88 +17,62 @@ bool namesBefore(const QString &a, const QString &b)
 
 } // namespace
 
-PreviewTree::PreviewTree(const QString &root, const QStringList &paths, const QStringList &lines,
-                         QObject *parent)
-    : QAbstractItemModel(parent)
+PreviewTree::PreviewTree(std::shared_ptr<const PreviewFolders> folders, QObject *parent)
+    : QAbstractItemModel(parent), m_folders(std::move(folders))
 {
-    // First the folders as they come, each linked to its parent...
-    struct Found
+    if (!m_folders)
+        return;
+    const std::vector<PreviewFolders::Folder> &found = m_folders->folders();
+    const size_t count = found.size();
+    // First the subfolders of each folder, one run per folder, siblings by name...
+    std::vector<int> runStart(count + 1, 0);
+    for (size_t f = 1; f < count; ++f)
+        ++runStart[size_t(found[f].parent) + 1];
+    for (size_t f = 0; f < count; ++f)
+        runStart[f + 1] += runStart[f];
+    std::vector<int> below(count > 0 ? count - 1 : 0);
     {
-        QString name;
-        int parent = -1;
-        int line = -1;
-        std::vector<int> children;
-    };
-    std::vector<Found> found(1);
-    found[0].name = root;
-    QHash<QString, int> byPath;
-    byPath.insert(root, 0);
-    const QString prefix = root.endsWith(u'/') ? root : root + u'/';
-    QStringList missing;
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        const QString &path = paths.at(i);
-        if (path != root && !path.startsWith(prefix))
-            continue;
-        QString at = path;
-        missing.clear();
-        while (!byPath.contains(at)) {
-            missing.append(at);
-            at = parentPath(at);
-        }
-        int node = byPath.value(at);
-        for (qsizetype m = missing.size() - 1; m >= 0; --m) {
-            const QString &folder = missing.at(m);
-            Found child;
-            child.name = folder.mid(folder.lastIndexOf(u'/') + 1);
-            child.parent = node;
-            found.push_back(std::move(child));
-            const int created = int(found.size()) - 1;
-            found[size_t(node)].children.push_back(created);
-            byPath.insert(folder, created);
-            node = created;
-        }
-        found[size_t(node)].line = int(i);
+        std::vector<int> next(runStart.begin(), runStart.end() - 1);
+        for (size_t f = 1; f < count; ++f)
+            below[size_t(next[size_t(found[f].parent)]++)] = int(f);
     }
-    byPath.clear();
-
-    // ...then laid out depth first, siblings by name.
-    std::vector<int> order;
-    order.reserve(found.size());
-    std::vector<int> stack{0};
-    while (!stack.empty()) {
-        const int node = stack.back();
-        stack.pop_back();
-        order.push_back(node);
-        std::vector<int> &children = found[size_t(node)].children;
-        std::sort(children.begin(), children.end(), [&found](int a, int b) {
+    for (size_t f = 0; f < count; ++f) {
+        std::sort(below.begin() + runStart[f], below.begin() + runStart[f + 1], [&found](int a, int b) {
             return namesBefore(found[size_t(a)].name, found[size_t(b)].name);
         });
-        stack.insert(stack.end(), children.rbegin(), children.rend());
     }
-    std::vector<int> placed(found.size());
-    for (size_t i = 0; i < order.size(); ++i)
+
+    // ...then laid out depth first.
+    std::vector<int> order;
+    order.reserve(count);
+    std::vector<int> stack{0};
+    while (!stack.empty()) {
+        const int folder = stack.back();
+        stack.pop_back();
+        order.push_back(folder);
+        for (int k = runStart[size_t(folder) + 1] - 1; k >= runStart[size_t(folder)]; --k)
+            stack.push_back(below[size_t(k)]);
+    }
+    std::vector<int> placed(count);
+    for (size_t i = 0; i < count; ++i)
         placed[size_t(order[i])] = int(i);
 
-    m_nodes.resize(order.size());
-    m_children.reserve(order.size());
-    for (size_t i = 0; i < order.size(); ++i) {
-        Found &from = found[size_t(order[i])];
+    m_nodes.resize(count);
+    m_children.reserve(below.size());
+    for (size_t i = 0; i < count; ++i) {
+        const int folder = order[i];
+        const PreviewFolders::Folder &from = found[size_t(folder)];
         Node &node = m_nodes[i];
-        node.name = from.name;
+        node.folder = folder;
         node.parent = from.parent < 0 ? -1 : placed[size_t(from.parent)];
-        node.listed = from.line >= 0;
-        if (node.listed) {
-            const QString &line = lines.value(from.line);
-            node.rest = line.mid(paths.at(from.line).size());
-        }
+        node.listed = from.listed;
         node.firstChild = int(m_children.size());
-        node.childCount = int(from.children.size());
+        node.childCount = runStart[size_t(folder) + 1] - runStart[size_t(folder)];
         for (int c = 0; c < node.childCount; ++c) {
-            const int child = placed[size_t(from.children[size_t(c)])];
+            const int child = placed[size_t(below[size_t(runStart[size_t(folder)] + c)])];
             m_children.push_back(child);
             m_nodes[size_t(child)].row = c;
         }
-        from = Found();
     }
     for (int i = int(m_nodes.size()) - 1; i >= 0; --i) {
         Node &node = m_nodes[size_t(i)];
@@ -125,6 +91,11 @@ PreviewTree::~PreviewTree() = default;
 int PreviewTree::nodeOf(const QModelIndex &index) const
 {
     return index.isValid() ? int(index.internalId()) : -1;
+}
+
+const PreviewFolders::Folder &PreviewTree::folderOf(int node) const
+{
+    return m_folders->folders()[size_t(m_nodes[size_t(node)].folder)];
 }
 
 QModelIndex PreviewTree::indexOf(int node) const
@@ -173,8 +144,10 @@ QVariant PreviewTree::data(const QModelIndex &index, int role) const
         return {};
     const int node = nodeOf(index);
     const Node &n = m_nodes[size_t(node)];
-    if (role == Qt::DisplayRole)
-        return QString(SweepEngine::printable(n.name) + n.rest);
+    if (role == Qt::DisplayRole) {
+        const PreviewFolders::Folder &folder = folderOf(node);
+        return QString(SweepEngine::printable(folder.name) + folder.rest);
+    }
     if (role == Qt::CheckStateRole && n.listed) {
         if (isTicked(node))
             return Qt::Checked;
@@ -244,25 +217,29 @@ void PreviewTree::emitSubtreeChanged(int node)
 
 QString PreviewTree::path(const QModelIndex &index) const
 {
-    int node = nodeOf(index);
-    if (node < 0)
-        return {};
-    QStringList names;
-    for (; node > 0; node = m_nodes[size_t(node)].parent)
-        names.prepend(m_nodes[size_t(node)].name);
-    const QString &root = m_nodes[0].name;
-    if (names.isEmpty())
-        return root;
-    return (root.endsWith(u'/') ? root : root + u'/') + names.join(u'/');
+    const int node = nodeOf(index);
+    return node < 0 ? QString() : m_folders->path(m_nodes[size_t(node)].folder);
 }
 
 QModelIndex PreviewTree::find(const QString &path) const
 {
-    for (int i = 0; i < int(m_nodes.size()); ++i) {
-        if (this->path(indexOf(i)) == path)
-            return indexOf(i);
+    if (m_nodes.empty() || !m_folders->holds(path))
+        return {};
+    // Down from the swept folder, a name at a time.
+    int node = 0;
+    const qsizetype size = path == folderOf(0).name ? 0 : path.size();
+    for (qsizetype at = m_folders->rootEnd(); at < size && node >= 0;) {
+        const QStringView name = PreviewFolders::nameAfter(path, at);
+        const Node &n = m_nodes[size_t(node)];
+        node = -1;
+        for (int c = 0; c < n.childCount && node < 0; ++c) {
+            const int child = m_children[size_t(n.firstChild + c)];
+            if (folderOf(child).name == name)
+                node = child;
+        }
+        at += 1 + name.size();
     }
-    return {};
+    return indexOf(node);
 }
 
 int PreviewTree::folderCount() const

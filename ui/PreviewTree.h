@@ -1,10 +1,13 @@
 #pragma once
 
+#include "ui/PreviewFolders.h"
+
 #include <QAbstractItemModel>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
 
+#include <memory>
 #include <vector>
 
 namespace Vacuola {
@@ -21,7 +24,9 @@ namespace Vacuola {
  *
  * The whole tree is built in one pass and held as plain nodes in depth-first
  * order, so that a subtree is a run of nodes: a hundred thousand folders cost a
- * few megabytes, and a view asks only for the rows it shows.
+ * few megabytes, and a view asks only for the rows it shows. No node holds its
+ * path: a path is made when it is asked for, so a deep chain costs no more
+ * than a broad tree of as many folders.
  */
 class PreviewTree final : public QAbstractItemModel
 {
@@ -29,12 +34,8 @@ class PreviewTree final : public QAbstractItemModel
     Q_DISABLE_COPY_MOVE(PreviewTree)
 
 public:
-    /**
-     * `paths` are the folders the sweep would handle, below or equal to `root`,
-     * and `lines` their lines (each beginning with the folder's printable path).
-     */
-    PreviewTree(const QString &root, const QStringList &paths, const QStringList &lines,
-                QObject *parent = nullptr);
+    /** The folders the sweep would handle, as the dry run reported them. */
+    explicit PreviewTree(std::shared_ptr<const PreviewFolders> folders, QObject *parent = nullptr);
     ~PreviewTree() override;
 
     QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
@@ -70,8 +71,7 @@ signals:
 private:
     struct Node
     {
-        QString name; // as on disk; the swept folder: its whole path
-        QString rest; // what its line says after the path
+        int folder = 0; // into m_folders
         int parent = -1;
         int row = 0;
         int firstChild = 0; // into m_children
@@ -83,11 +83,13 @@ private:
     };
 
     int nodeOf(const QModelIndex &index) const;
+    const PreviewFolders::Folder &folderOf(int node) const;
     QModelIndex indexOf(int node) const;
     bool isTicked(int node) const;
     void setTicks(int node, bool on);
     void emitSubtreeChanged(int node);
 
+    std::shared_ptr<const PreviewFolders> m_folders;
     std::vector<Node> m_nodes;
     std::vector<int> m_children;
 };

@@ -11,6 +11,7 @@
 #include "ui/ControlLists.h"
 #include "ui/Dialogs.h"
 #include "ui/FormWiring.h"
+#include "ui/PreviewFolders.h"
 #include "ui/StatusDisplay.h"
 #include "ui/TForm1.h"
 
@@ -41,14 +42,16 @@ void TForm1::PreviewClick()
 
     m_preview = std::make_unique<DryRun>(*this, m_wiring->ignoreEntries(), *m_services.fileSystem,
                                          *m_services.clock, *m_services.textEditor, m_wiring->exclusions());
+    // The tree grows as the dry run goes: no folder's whole path or line is kept.
+    auto found = std::make_shared<PreviewFolders>(folder);
+    m_preview->setKeepLines(false);
+    m_preview->setFolderObserver([&found](const QString &path, QStringView rest) { found->add(path, rest); });
     updatePreview();
     m_preview->run(folder);
     const QString summary = m_preview->summary();
     PreviewContent content;
     content.summary = summary;
-    content.root = folder;
-    content.paths = m_preview->paths();
-    content.lines = m_preview->lines();
+    content.folders = std::move(found);
     content.legend = managementLegend();
     const bool stopped = m_preview->stopped();
     m_preview.reset();

@@ -2,6 +2,7 @@
 
 #include "ui/ExclusionDialog.h"
 #include "ui/PreviewDialog.h"
+#include "ui/PreviewFolders.h"
 
 namespace Vacuola::Test {
 
@@ -32,7 +33,10 @@ void ScriptedDialogs::errorReport(QWidget *, const QString &text)
 
 bool ScriptedDialogs::preview(QWidget *parent, const PreviewContent &content, QStringList &kept)
 {
-    previews << QStringList{content.summary} + content.lines;
+    QStringList shown{content.summary};
+    for (qsizetype i = 0; i < content.folders->lineCount(); ++i)
+        shown << content.folders->line(i);
+    previews << shown;
     PreviewDialog dialog(parent, content);
     if (previewScript)
         previewScript(dialog);

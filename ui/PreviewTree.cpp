@@ -65,6 +65,7 @@ PreviewTree::PreviewTree(std::shared_ptr<const PreviewFolders> folders, QObject 
         Node &node = m_nodes[i];
         node.folder = folder;
         node.parent = from.parent < 0 ? -1 : placed[size_t(from.parent)];
+        node.depth = node.parent < 0 ? 0 : m_nodes[size_t(node.parent)].depth + 1;
         node.listed = from.listed;
         node.firstChild = int(m_children.size());
         node.childCount = runStart[size_t(folder) + 1] - runStart[size_t(folder)];
@@ -110,7 +111,7 @@ QModelIndex PreviewTree::index(int row, int column, const QModelIndex &parent) c
     if (!parent.isValid())
         return row == 0 && !m_nodes.empty() ? createIndex(0, 0, quintptr(0)) : QModelIndex();
     const Node &node = m_nodes[size_t(nodeOf(parent))];
-    if (row >= node.childCount)
+    if (row >= shownChildren(nodeOf(parent)))
         return {};
     return createIndex(row, 0, quintptr(m_children[size_t(node.firstChild + row)]));
 }
@@ -124,7 +125,13 @@ int PreviewTree::rowCount(const QModelIndex &parent) const
 {
     if (parent.column() > 0)
         return 0;
-    return parent.isValid() ? m_nodes[size_t(nodeOf(parent))].childCount : (m_nodes.empty() ? 0 : 1);
+    return parent.isValid() ? shownChildren(nodeOf(parent)) : (m_nodes.empty() ? 0 : 1);
+}
+
+int PreviewTree::shownChildren(int node) const
+{
+    const Node &n = m_nodes[size_t(node)];
+    return n.depth < ShownLevels ? n.childCount : 0;
 }
 
 int PreviewTree::columnCount(const QModelIndex &) const
@@ -207,7 +214,7 @@ void PreviewTree::emitSubtreeChanged(int node)
     emit dataChanged(indexOf(node), indexOf(node), {Qt::CheckStateRole});
     for (int i = node; i < top.end; ++i) {
         const Node &n = m_nodes[size_t(i)];
-        if (n.childCount > 0) {
+        if (shownChildren(i) > 0) {
             emit dataChanged(indexOf(m_children[size_t(n.firstChild)]),
                              indexOf(m_children[size_t(n.firstChild + n.childCount - 1)]),
                              {Qt::CheckStateRole});

@@ -34,6 +34,15 @@ class PreviewTree final : public QAbstractItemModel
     Q_DISABLE_COPY_MOVE(PreviewTree)
 
 public:
+    /**
+     * Views are offered folders down to this many levels below the swept
+     * folder: Qt's tree view lays out open folders by recursion, a frame of
+     * the stack for each level, and a deeper chain opened whole would overflow
+     * it. The folders further down still count, and go or stay with the
+     * deepest one shown above them.
+     */
+    static constexpr int ShownLevels = 1000;
+
     /** The folders the sweep would handle, as the dry run reported them. */
     explicit PreviewTree(std::shared_ptr<const PreviewFolders> folders, QObject *parent = nullptr);
     ~PreviewTree() override;
@@ -73,6 +82,7 @@ private:
     {
         int folder = 0; // into m_folders
         int parent = -1;
+        int depth = 0; // levels below the swept folder
         int row = 0;
         int firstChild = 0; // into m_children
         int childCount = 0;
@@ -83,6 +93,8 @@ private:
     };
 
     int nodeOf(const QModelIndex &index) const;
+    /** The subfolders a view is offered. */
+    int shownChildren(int node) const;
     const PreviewFolders::Folder &folderOf(int node) const;
     QModelIndex indexOf(int node) const;
     bool isTicked(int node) const;

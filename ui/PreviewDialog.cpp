@@ -3,6 +3,7 @@
 #include "ui/PreviewTree.h"
 
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
@@ -14,8 +15,35 @@ namespace Vacuola {
 
 namespace {
 
-// Up to this many folders the tree opens fully; a larger one opens at the swept folder.
+// Up to this many folders the tree opens fully; a larger one opens whole levels
+// from the swept folder while no more rows than this are shown, a few at most.
 const int OpenedFolders = 500;
+const int OpenedLevels = 4;
+
+/**
+ * The tree view, each of whose rows can be selected wherever it is indented.
+ * Qt's view picks the folder under the middle of a row's text, and clears the
+ * selection and the current folder when that point lies past the column: a
+ * folder indented past the box's width would be lost to the arrow keys.
+ */
+class PreviewView final : public QTreeView
+{
+    Q_DISABLE_COPY_MOVE(PreviewView)
+
+public:
+    explicit PreviewView(QWidget *parent) : QTreeView(parent) {}
+    ~PreviewView() override = default;
+
+protected:
+    void setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command) override
+    {
+        const int last = header()->length() - header()->offset() - 1;
+        QRect inside = rect;
+        inside.setLeft(qMin(rect.left(), last));
+        inside.setRight(qMin(rect.right(), last));
+        QTreeView::setSelection(inside, command);
+    }
+};
 
 } // namespace
 
@@ -40,7 +68,7 @@ PreviewDialog::PreviewDialog(QWidget *parent, const PreviewContent &content)
     }
 
     m_tree = new PreviewTree(content.folders, this);
-    m_view = new QTreeView(this);
+    m_view = new PreviewView(this);
     m_view->setObjectName(QStringLiteral("PreviewTree"));
     m_view->setHeaderHidden(true);
     m_view->setUniformRowHeights(true);
@@ -51,7 +79,7 @@ PreviewDialog::PreviewDialog(QWidget *parent, const PreviewContent &content)
     if (m_tree->folderCount() <= OpenedFolders)
         m_view->expandAll();
     else
-        m_view->expand(top);
+        openFirstLevels();
     // The swept folder is current but not selected, so that 除外に追加 waits for a choice.
     m_view->selectionModel()->setCurrentIndex(top, QItemSelectionModel::NoUpdate);
     layout->addWidget(m_view, 1);
@@ -132,6 +160,28 @@ void PreviewDialog::addToExclusionsClicked()
     for (qsizetype i = 0; i < topmost.size(); ++i) {
         if (excluded.contains(folders.at(i)))
             m_tree->untick(topmost.at(i));
+    }
+}
+
+void PreviewDialog::openFirstLevels()
+{
+    QModelIndexList level{m_tree->index(0, 0)};
+    qsizetype shown = 1;
+    for (int depth = 0; depth < OpenedLevels && !level.isEmpty(); ++depth) {
+        qsizetype below = 0;
+        for (const QModelIndex &folder : level)
+            below += m_tree->rowCount(folder);
+        // The swept folder opens whatever it holds.
+        if (depth > 0 && shown + below > OpenedFolders)
+            return;
+        QModelIndexList next;
+        for (const QModelIndex &folder : level) {
+            m_view->expand(folder);
+            for (int row = 0; row < m_tree->rowCount(folder); ++row)
+                next.append(m_tree->index(row, 0, folder));
+        }
+        shown += below;
+        level = next;
     }
 }
 

@@ -38,6 +38,7 @@ public:
     void addToExclusionsClicked();
 
 private:
+    void openFirstLevels();
     void showCount();
 
     PreviewContent m_content;

@@ -257,6 +257,7 @@ void WindowSweepTest::previewThenAnswer_data()
     QTest::newRow("中止 during the preview") << QStringLiteral("stop");
     QTest::newRow("削除開始 with a/b unticked by Space") << QStringLiteral("untick");
     QTest::newRow("削除開始 after 除外に追加 of t") << QStringLiteral("exclude");
+    QTest::newRow("削除開始 with a chain's 30th level unticked by the arrows") << QStringLiteral("deep");
 }
 
 // The preview runs like a sweep (stoppable, the item disabled meanwhile), lists
@@ -264,7 +265,9 @@ void WindowSweepTest::previewThenAnswer_data()
 void WindowSweepTest::previewThenAnswer()
 {
     QFETCH(QString, answer);
-    m_rig->work.createDir(QStringLiteral("root/a/b"));
+    const bool deep = answer == QLatin1String("deep");
+    const QString chain = QStringLiteral("root/a/b") + (deep ? QStringLiteral("/c").repeated(28) : QString());
+    m_rig->work.createDir(chain);
     m_rig->work.createFile(QStringLiteral("root/t/Thumbs.db"));
     m_rig->work.createFile(QStringLiteral("root/keep/x.txt"));
     const QString root = m_rig->work.absolute(QStringLiteral("root"));
@@ -285,8 +288,17 @@ void WindowSweepTest::previewThenAnswer()
     });
     const bool untick = answer == QLatin1String("untick");
     const bool exclude = answer == QLatin1String("exclude");
-    m_rig->dialogs.previewStarts = answer == QLatin1String("start") || untick || exclude;
+    m_rig->dialogs.previewStarts = answer == QLatin1String("start") || untick || exclude || deep;
     QString ticked;
+    if (deep) {
+        // Down from the swept folder, past the box's width.
+        m_rig->dialogs.previewScript = [&](PreviewDialog &box) {
+            for (int i = 0; i < 30; ++i)
+                QTest::keyClick(box.view(), Qt::Key_Down);
+            QTest::keyClick(box.view(), Qt::Key_Space);
+            ticked = box.findChild<QLabel *>(QStringLiteral("PreviewCount"))->text();
+        };
+    }
     if (untick || exclude) {
         m_rig->dialogs.previewScript = [&](PreviewDialog &box) {
             box.view()->setCurrentIndex(
@@ -311,6 +323,14 @@ void WindowSweepTest::previewThenAnswer()
         return;
     }
     QCOMPARE(m_rig->dialogs.previews.size(), 1);
+    if (deep) {
+        QCOMPARE(m_rig->dialogs.previews.first().first(), QStringLiteral("確認終了 31件削除予定"));
+        QCOMPARE(ticked, QStringLiteral("削除するフォルダ 1件 / 31件"));
+        QCOMPARE(m_rig->window->statusText(), QStringLiteral("検索終了 1件削除しました"));
+        QVERIFY(m_rig->work.exists(chain));
+        QVERIFY(!m_rig->work.exists(QStringLiteral("root/t")));
+        return;
+    }
     QStringList shown = m_rig->dialogs.previews.first();
     QCOMPARE(shown.takeFirst(), QStringLiteral("確認終了 3件削除予定"));
     QCOMPARE(shown.last(), root + QStringLiteral("/a"));

@@ -269,12 +269,14 @@ def share_unavailable(build):
 
 def has_jobs(sweep_bench):
     """Whether sweep_bench takes --jobs N (it answers a usage error with 2 otherwise)."""
-    empty = tempfile.mkdtemp(prefix="jobs-")
+    # A folder with a file in it: the sweep keeps it (an empty one it would remove).
+    kept = tempfile.mkdtemp(prefix="jobs-")
+    open(os.path.join(kept, "kept"), "w").close()
     try:
-        return subprocess.run([sweep_bench, "--jobs", "1", empty], stdout=subprocess.DEVNULL,
+        return subprocess.run([sweep_bench, "--jobs", "1", kept], stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL).returncode == 0
     finally:
-        os.rmdir(empty)
+        shutil.rmtree(kept, ignore_errors=True)
 
 
 class Share:

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <system_error>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -78,8 +79,12 @@ ListingPrefetch::ListingPrefetch(int workers, int descriptors, const MountKey &r
     m_parentLimit = std::max(1, descriptors / 4);
     m_slotLimit = std::max(1, descriptors - m_parentLimit);
     m_threads.reserve(size_t(workers));
-    for (int i = 0; i < workers; ++i)
-        m_threads.emplace_back([this] { work(); });
+    try {
+        for (int i = 0; i < workers; ++i)
+            m_threads.emplace_back([this] { work(); });
+    } catch (const std::system_error &) {
+        // Fewer workers, or none: what no worker takes, the walk lists itself.
+    }
 }
 
 ListingPrefetch::~ListingPrefetch()

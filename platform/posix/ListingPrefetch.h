@@ -39,8 +39,10 @@ struct PrefetchedListing
  * what a listing means, and checks that the folder is still the one listed.
  *
  * Descriptors: at most `descriptors` at any time, parents' duplicates and
- * listings together; memory: each listing at most 256 KiB of names (a larger
- * folder is left to the walk), so at most a few MiB in all.
+ * listings together (three quarters of them listings); memory: each listing
+ * at most 256 KiB of names (a larger folder is left to the walk), so 12 MiB
+ * at most with the 48 listings of the usual 64 descriptors, and at most
+ * MaxQueued folders waiting.
  */
 class ListingPrefetch final
 {

@@ -154,7 +154,7 @@ void Restore::run()
     for (size_t i = 0; i < folders.size(); ++i) {
         if (outcomes[i] != Restored || !folders[i].described)
             continue;
-        if (const int error = sweepTree->setFolderMeta(m_paths.text(folders[i].node), folders[i].meta))
+        if (const int error = sweepTree->setFolderMeta(m_paths.text(folders[i].node), folders[i].meta()))
             outcomes[i] = MetaFailed | (quint32(error) & 0xFFFFFF);
     }
 

@@ -10,17 +10,44 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <deque>
 #include <memory>
 #include <vector>
 
 namespace Vacuola {
 
-/** A folder that a sweep removed, as its journal tells of it. */
+/**
+ * A folder that a sweep removed, as its journal tells of it; packed without
+ * gaps, since a journal may tell of millions.
+ */
 struct JournalFolder
 {
+    qint64 accessSeconds = 0;
+    qint64 modifySeconds = 0;
+    quint32 owner = 0;
+    quint32 group = 0;
+    qint32 accessNanoseconds = 0;
+    qint32 modifyNanoseconds = 0;
     FolderNodes::Id node = 0; // in UndoRecord::tree
-    bool described = false;
-    FolderMeta meta; // valid when described
+    quint16 mode = 0;
+    bool described = false; // the fields above the node are valid
+
+    FolderMeta meta() const
+    {
+        return FolderMeta{
+            mode, owner, group, accessSeconds, accessNanoseconds, modifySeconds, modifyNanoseconds};
+    }
+    void describe(const FolderMeta &meta)
+    {
+        accessSeconds = meta.accessSeconds;
+        modifySeconds = meta.modifySeconds;
+        owner = meta.owner;
+        group = meta.group;
+        accessNanoseconds = meta.accessNanoseconds;
+        modifyNanoseconds = meta.modifyNanoseconds;
+        mode = quint16(meta.mode & 07777);
+        described = true;
+    }
 };
 
 /** A management file that a sweep took away. */
@@ -42,7 +69,9 @@ struct UndoRecord
     // swept folder its root: no whole path is held for any of them. Shared
     // with a restoration, which outlives the record.
     std::shared_ptr<FolderNodes> tree;
-    std::vector<JournalFolder> folders; // in the order of their removal: each after all below it
+    // In the order of their removal, each after all below it; grown a block at
+    // a time, never copied whole.
+    std::deque<JournalFolder> folders;
     QList<JournalFile> files;
     bool undone = false;
 };

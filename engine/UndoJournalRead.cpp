@@ -132,12 +132,12 @@ bool Reading::line(QByteArrayView line)
         // A folder described when first listed is as it was before the sweep;
         // a later description has the times that its subfolders' removal gave it.
         const auto found = m_seen.find(fields.at[1].toUInt());
+        FolderMeta meta;
         if (found != m_seen.end()) {
-            removal.described = true;
-            removal.meta = *found;
+            removal.describe(*found);
             m_seen.erase(found);
-        } else {
-            removal.described = count > removed && readMeta(fields, removed, removal.meta);
+        } else if (count > removed && readMeta(fields, removed, meta)) {
+            removal.describe(meta);
         }
         m_record.folders.push_back(removal);
     } else if (kind == "F" && count == 5) {

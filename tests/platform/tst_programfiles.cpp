@@ -130,6 +130,17 @@ void TestProgramFiles::hostileFiles()
                  return error == 0 && bytes != "kept\r\n" ? 255 : error;
              }),
              readError);
+    // Read a piece at a time: the same refusals, and no limit to the length.
+    const qsizetype length = kind == u"huge" ? 16 * 1024 * 1024 + 1 : 6;
+    QCOMPARE(inChild([&] {
+                 qsizetype size = 0;
+                 const int error = fs.readFilePieces(ini, [&size](QByteArrayView piece) {
+                     size += piece.size();
+                     return true;
+                 });
+                 return error == 0 && size != length ? 255 : error;
+             }),
+             kind == u"huge" ? 0 : readError);
     QCOMPARE(inChild([&] { return fs.appendToFile(log, "block\r\n"); }), appendError);
     if (saveError >= 0)
         QCOMPARE(inChild([&] { return fs.replaceFile(ini, "new\r\n"); }), saveError);

@@ -248,6 +248,7 @@ int undo(const CommandLine &command)
     // The settings tell whether the undo is logged; they are only read.
     HeadlessWindow window(false);
     StoredSettings stored(window, fileSystem, files.settingsFile);
+    stored.settings.applyLogOption(stored.loaded, window, nullptr, systemClock().now());
     SearchFolderRegister &folders = stored.folders;
 
     // The folder is spelt as a sweep of it was: its journal names it so.

@@ -169,6 +169,12 @@ def scenario_statuses(args, work):
     expect_equal(cli.run("--sweep", "--jobs", "3", "--exclude", "k?/", "--exclude=%s/kept/" % ex, ex),
                  (0, [ex + "/gone", "検索終了 1件削除しました"], ""), "--exclude")
     expect_equal(tree(ex), [".git/", ".git/refs/", "k1/", "k1/x/", "kept/"], "tree after --exclude")
+    # Without a log kept (LOG保存設定=0) an undo appends no block either.
+    xs.write_cp932(cli.ini, xs.ini_lines({"LOG保存設定": "0"}, names=["thumbs.db"]))
+    log = cli.log_text()
+    expect_equal(cli.run("--undo", ex), (0, [ex + "/gone", "元に戻しました 復元1件、復元できず0件"], ""), "--undo ex")
+    expect_equal(("gone/" in tree(ex), cli.log_text() == log), (True, True), "tree and log after --undo")
+    xs.write_cp932(cli.ini, xs.ini_lines({"LOG保存設定": "3"}, names=["thumbs.db"]))
 
     # --trash and --no-trash decide for one run, the last one given counting: to the home trash, or deleted.
     data = os.path.join(work, "data")

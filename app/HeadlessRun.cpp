@@ -260,6 +260,10 @@ int undo(const CommandLine &command)
                      : QStringLiteral("元に戻せる削除がありません: ") + SweepEngine::printable(root));
         return ExitUsage;
     }
+    // A sweep that never ended left only what it removed until then.
+    if (!record.whole)
+        complain(QStringLiteral("記録は途中で途切れています。記録にある分だけを元に戻します: ") +
+                 record.path);
     Restore restore(fileSystem, systemClock(), record);
     if (command.dryRun) {
         restore.plan([](const QString &line) { Console::writeOut(line); });

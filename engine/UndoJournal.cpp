@@ -186,6 +186,10 @@ void UndoJournal::fileTaken(quint32 folder, const QString &name, const QString &
 
 void UndoJournal::end()
 {
+    // The last record tells that the journal is whole: one without it was cut
+    // short by a sweep that never ended.
+    if (m_append && m_removedAny)
+        m_pending += "end\n";
     flush();
     if (m_append) {
         // A journal of nothing removed is cut back to nothing, then taken away.

@@ -74,6 +74,9 @@ struct UndoRecord
     std::deque<JournalFolder> folders;
     QList<JournalFile> files;
     bool undone = false;
+    // The sweep ended and the journal tells of all it removed; false for one
+    // cut short (the program ended abruptly), which tells of what it removed until then.
+    bool whole = false;
 };
 
 /**

@@ -94,7 +94,9 @@ bool Reading::line(QByteArrayView line)
     // The head: the form, the swept folder and the start.
     ++m_lines;
     if (m_lines == 1) {
+        // The first form cannot tell whether it is whole: it is taken to be.
         m_byPath = line == PathSignature;
+        m_record.whole = m_byPath;
         return m_byPath || line == TreeSignature;
     }
     const Fields fields = split(line);
@@ -144,6 +146,8 @@ bool Reading::line(QByteArrayView line)
         JournalFile file{0, decoded(fields.at[2]), decoded(fields.at[3]), decoded(fields.at[4])};
         if (folder(fields.at[1], file.folder) && isName(file.name))
             m_record.files.append(std::move(file));
+    } else if (kind == "end") {
+        m_record.whole = true;
     } else if (kind == "undone") {
         m_record.undone = true;
     }

@@ -13,6 +13,13 @@
 
 namespace Vacuola {
 
+namespace {
+
+// A sweep that never ended left only what it removed until then.
+const QString CutShort = QStringLiteral("\r\r記録は途中で途切れています。記録にある分だけを元に戻します");
+
+} // namespace
+
 void TForm1::updateUndo()
 {
     // Read only while nothing runs: a sweep writes its journal as it goes.
@@ -33,7 +40,7 @@ void TForm1::UndoClick()
     const QString question = QStringLiteral("次の削除を元に戻しますか？\r\r検索フォルダ\t") + record.root +
                              QStringLiteral("\r\n開始日時\t") + Locale::startMoment(record.start) +
                              QStringLiteral("\r\n削除件数\t") + QString::number(record.folders.size()) +
-                             QStringLiteral("件");
+                             QStringLiteral("件") + (record.whole ? QString() : CutShort);
     if (m_services.dialogs->question(this, question) != Answer::Yes)
         return;
 

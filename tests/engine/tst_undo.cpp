@@ -57,6 +57,8 @@ void TestUndo::undoesSweep_data()
         << 0 << QString() << QString() << QStringList() << true << QString();
     QTest::newRow("a journal of the first form, whole paths")
         << 0 << QString() << QString() << QStringList() << true << QStringLiteral("paths");
+    QTest::newRow("a journal cut short: what it tells of is undone")
+        << 0 << QString() << QString() << QStringList() << true << QStringLiteral("cut");
     QTest::newRow("a journal past 16 MiB")
         << 7 << QString() << QString() << QStringList() << false << QStringLiteral("long");
     QTest::newRow("a name taken meanwhile")
@@ -136,6 +138,14 @@ void TestUndo::undoesSweep()
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(old);
         file.close();
+    } else if (journal == QLatin1String("cut")) {
+        // As a sweep that never ended leaves it: without its last record.
+        QByteArray bytes = readTestFile(file.fileName());
+        QVERIFY(bytes.endsWith("\nend\n"));
+        bytes.chop(4);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
     } else if (journal == QLatin1String("long")) {
         // After its head, descriptions of folders that stayed, as the sweep of a vast tree leaves them.
         QByteArray bytes = readTestFile(file.fileName());
@@ -150,6 +160,7 @@ void TestUndo::undoesSweep()
 
     UndoRecord record;
     QVERIFY(UndoJournal::findLast(rig.fs, rig.program.absolute(), rig.root(), record));
+    QCOMPARE(record.whole, journal != QLatin1String("cut"));
     Restore restore(rig.fs, rig.clock, record);
     restore.run();
     QCOMPARE(restore.writeLog(rig.program.absolute()), 0);

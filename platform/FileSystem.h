@@ -95,8 +95,9 @@ public:
     /**
      * How many threads list folders ahead of the sweep's own, which alone
      * decides and changes: 1 lists every folder on the sweep's thread; 0 (the
-     * default) takes the VACUOLA_JOBS environment variable, else the cores,
-     * more on a network or FUSE file system. Only before the first listing.
+     * default) takes the VACUOLA_JOBS environment variable, else 1 on a local
+     * file system and several on a network or FUSE one. Only before the first
+     * listing.
      */
     virtual void setJobs(int jobs) { Q_UNUSED(jobs) }
     /** Reads the read-only mapping of a folder (owner-write bit clear). */

@@ -7,8 +7,6 @@
 
 #include "platform/posix/PathBytes.h"
 
-#include <QByteArrayView>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>

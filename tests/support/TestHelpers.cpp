@@ -21,6 +21,21 @@ QByteArray readTestFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QMap<QString, EntryKind> listing(SweepTree &tree, const QString &path, int *error)
+{
+    QMap<QString, EntryKind> entries;
+    const int result = tree.listFolder(
+        path,
+        [&](const FolderEntry &entry) {
+            entries.insert(entry.name, entry.kind);
+            return true;
+        },
+        nullptr);
+    if (error != nullptr)
+        *error = result;
+    return entries;
+}
+
 QStringList marks(const ManagementFileList &list)
 {
     QStringList result;

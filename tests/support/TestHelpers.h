@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +23,9 @@ QByteArray readTestFile(const QString &path);
 
 /** Each entry of a management file list in order: its name when checked, "-" and its name when not. */
 QStringList marks(const ManagementFileList &list);
+
+/** What a folder of a sweep tree lists, name by name; `error` gets the listing's result. */
+QMap<QString, EntryKind> listing(SweepTree &tree, const QString &path, int *error = nullptr);
 
 /** Lowers how many descriptors the process may hold open, for as long as it lives. */
 class DescriptorLimit final

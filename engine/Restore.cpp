@@ -112,8 +112,12 @@ void Restore::plan(const LineVisitor &visit)
               (file.trashedAs.isEmpty() ? DeletedForGood : QString()));
 }
 
-void Restore::run()
+void Restore::run(const std::function<void()> &pump)
 {
+    const auto step = [&pump] {
+        if (pump)
+            pump();
+    };
     m_start = m_clock.now();
     m_lines.clear();
     m_restored = 0;
@@ -127,6 +131,7 @@ void Restore::run()
     std::vector<bool> blocked(nodes.count(), false);
     std::vector<quint32> outcomes(folders.size(), Restored);
     for (size_t i = folders.size(); i-- > 0;) {
+        step();
         const FolderNodes::Id node = folders[i].node;
         if (node != nodes.root() && blocked[nodes.parent(node)])
             outcomes[i] = BelowUnrestored;
@@ -138,6 +143,7 @@ void Restore::run()
     // The management files back into their folders, before the folders' times are set.
     std::vector<quint32> fileOutcomes(size_t(m_record.files.size()), Restored);
     for (size_t i = 0; i < fileOutcomes.size(); ++i) {
+        step();
         const JournalFile &file = m_record.files[qsizetype(i)];
         if (file.trashedAs.isEmpty())
             fileOutcomes[i] = GoneForGood;
@@ -152,6 +158,7 @@ void Restore::run()
     // subfolder moves its parent's times, and a parent without its write bit
     // would refuse it.
     for (size_t i = 0; i < folders.size(); ++i) {
+        step();
         if (outcomes[i] != Restored || !folders[i].described)
             continue;
         if (const int error = sweepTree->setFolderMeta(m_paths.text(folders[i].node), folders[i].meta()))

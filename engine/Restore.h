@@ -40,8 +40,12 @@ public:
 
     /** What an undo would do now, one line each, without changing anything. */
     void plan(const LineVisitor &visit);
-    /** Undoes the sweep and marks its journal undone. */
-    void run();
+    /**
+     * Undoes the sweep and marks its journal undone. `pump` runs between
+     * folders, so that a window stays drawn and answers while a large sweep is
+     * taken back.
+     */
+    void run(const std::function<void()> &pump = {});
     /**
      * Appends the restoration's block to the day's log in `logFolder`: the form
      * of a sweep's block, with a title that tells of a restoration. Returns 0

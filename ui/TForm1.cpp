@@ -304,7 +304,7 @@ void TForm1::closeEvent(QCloseEvent *event)
 bool TForm1::sweeping() const
 {
     return (m_wiring && m_wiring->sweep() != nullptr && m_wiring->sweep()->busy()) ||
-           (m_preview && m_preview->busy());
+           (m_preview && m_preview->busy()) || m_undoing;
 }
 
 void TForm1::requestStop()

@@ -162,6 +162,7 @@ private:
     // maximised one.
     std::optional<QRect> m_closedPlacement;
     bool m_closePending = false;
+    bool m_undoing = false; // 元に戻す is making folders again
     bool m_destroyed = false;
 };
 

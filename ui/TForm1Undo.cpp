@@ -45,14 +45,31 @@ void TForm1::UndoClick()
         return;
 
     Restore restore(*m_services.fileSystem, *m_services.clock, record);
-    restore.run();
+    // The window stays drawn and answers while the folders are made again; as
+    // during a sweep, its lists are locked and a close (or a logout) waits for the end.
+    const bool startEnabled = m_actions.Vacuola->isEnabled();
+    m_undoing = true;
+    setStartEnabled(false);
+    updatePreview();
+    setRunLock(true);
+    setStatusText(QStringLiteral("元に戻しています"));
+    m_display->showNow();
+    m_pumped.invalidate();
+    restore.run([this] { processMessages(); });
+    setRunLock(false);
+    setStartEnabled(startEnabled);
+    m_undoing = false;
     if (!isMarked(OptionMark::Log0)) {
         if (const int error = restore.writeLog(m_services.logFolder))
             showErrorReport(IoError::fromErrno(error).text());
     }
     setStatusText(restore.summary());
     m_display->showNow();
-    updateUndo();
+    updatePreview();
+    if (m_closePending) {
+        m_closePending = false;
+        close();
+    }
 }
 
 } // namespace Vacuola

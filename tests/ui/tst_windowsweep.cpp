@@ -157,7 +157,16 @@ void WindowSweepTest::sweepOfAFolderAddedThroughTheBrowser()
     auto *undo = m_rig->find<QAction>(QStringLiteral("Undo"));
     QVERIFY(undo->isEnabled());
     m_rig->dialogs.setNextAnswer(Answer::Yes);
+    // While the folders are made again the window answers, its lists locked as during a sweep.
+    QStringList duringUndo;
+    runQueued(m_rig->window.get(), [&] {
+        duringUndo << m_rig->window->statusText()
+                   << QString::number(m_rig->find<QAction>(QStringLiteral("Vacuola1"))->isEnabled())
+                   << QString::number(undo->isEnabled()) << QString::number(ignoreList->isEnabled());
+    });
     undo->trigger();
+    QCOMPARE(duringUndo, QStringList({QStringLiteral("元に戻しています"), QStringLiteral("0"),
+                                      QStringLiteral("0"), QStringLiteral("0")}));
     QCOMPARE(m_rig->dialogs.questions.size(), 1);
     QVERIFY(m_rig->dialogs.questions[0].startsWith(
         QStringLiteral("次の削除を元に戻しますか？\r\r検索フォルダ\t") +

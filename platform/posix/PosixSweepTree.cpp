@@ -367,19 +367,19 @@ int PosixSweepTree::removeIfEmpty(const QString &path, FolderMeta &removed)
     return 0;
 }
 
-// The swept folder itself: its parent is outside the tree, so it is opened by
-// path and the folder of that name is removed only while it is still the one
-// the tree was opened on.
-int PosixSweepTree::removeRoot()
+// The swept folder's parent is outside the tree, so it is opened by path, and
+// the folder of the root's name is taken only while it is still the one the
+// tree was opened on.
+int PosixSweepTree::rootInParent(Fd &parent, QByteArray &name)
 {
     const qsizetype slash = m_rootBytes.lastIndexOf('/');
     if (slash < 0 || slash + 1 >= m_rootBytes.size())
         return EBUSY;
-    const QByteArray parentPath = slash == 0 ? QByteArray("/") : m_rootBytes.left(slash);
-    const QByteArray name = m_rootBytes.mid(slash + 1);
+    name = m_rootBytes.mid(slash + 1);
     if (name == "." || name == "..")
         return EBUSY;
-    Fd parent(::open(parentPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    parent =
+        Fd(::open(slash == 0 ? "/" : m_rootBytes.left(slash).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!parent.valid())
         return lastError();
     struct stat st;
@@ -389,6 +389,16 @@ int PosixSweepTree::removeRoot()
         return ENOTDIR;
     if (st.st_dev != m_rootDev || st.st_ino != m_rootIno)
         return ESTALE;
+    return 0;
+}
+
+// The swept folder itself, removed from its parent.
+int PosixSweepTree::removeRoot()
+{
+    Fd parent;
+    QByteArray name;
+    if (const int error = rootInParent(parent, name))
+        return error;
     if (::unlinkat(parent.get(), name.constData(), AT_REMOVEDIR) != 0)
         return lastError();
     return 0;

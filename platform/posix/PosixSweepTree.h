@@ -79,6 +79,8 @@ private:
     ListingPrefetch *prefetch();
     /** The workers a listing gets without a number given. */
     int automaticJobs() const;
+    /** The swept folder's parent, opened by path, and the root's name in it, while it is still the root. */
+    int rootInParent(Fd &parent, QByteArray &name);
     int removeRoot();
     /** What unlinking `name` in the folder `parent` would meet; a folder with rmdir's rules. */
     int foreseeUnlink(int parent, const char *name, bool writable, bool folder);

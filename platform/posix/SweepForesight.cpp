@@ -144,23 +144,10 @@ int PosixSweepTree::foreseeRemoveFolder(const QString &path, bool writable)
         return foreseeUnlink(parent, m_chain->name(depth).constData(), writable, true);
     }
     // The swept folder, found from its parent as removeRoot finds it.
-    const qsizetype slash = m_rootBytes.lastIndexOf('/');
-    if (slash < 0 || slash + 1 >= m_rootBytes.size())
-        return EBUSY;
-    const QByteArray name = m_rootBytes.mid(slash + 1);
-    if (name == "." || name == "..")
-        return EBUSY;
-    const Fd parent(
-        ::open(slash == 0 ? "/" : m_rootBytes.left(slash).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!parent.valid())
-        return lastError();
-    struct stat st;
-    if (::fstatat(parent.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return lastError();
-    if (!S_ISDIR(st.st_mode))
-        return ENOTDIR;
-    if (st.st_dev != m_rootDev || st.st_ino != m_rootIno)
-        return ESTALE;
+    Fd parent;
+    QByteArray name;
+    if (const int error = rootInParent(parent, name))
+        return error;
     return foreseeUnlink(parent.get(), name.constData(), false, true);
 }
 

@@ -130,13 +130,22 @@ void UndoJournal::name(quint32 id)
     }
 }
 
-void UndoJournal::seen(quint32 id, const FolderStatus &status)
+// A record about the folder `id` begins: the journal is open, the batch's age
+// counts from its first record, and the folder is named.
+bool UndoJournal::startRecord(quint32 id)
 {
-    if (status.error != 0 || !open())
-        return;
+    if (!open())
+        return false;
     if (m_pending.isEmpty())
         m_pendingSince.start();
     name(id);
+    return true;
+}
+
+void UndoJournal::seen(quint32 id, const FolderStatus &status)
+{
+    if (status.error != 0 || !startRecord(id))
+        return;
     m_pending += "S\t";
     appendNumber(m_pending, id);
     appendMeta(m_pending, status.meta);
@@ -147,11 +156,8 @@ void UndoJournal::seen(quint32 id, const FolderStatus &status)
 void UndoJournal::removed(quint32 id, const FolderStatus *status)
 {
     m_removedAny = true;
-    if (!open())
+    if (!startRecord(id))
         return;
-    if (m_pending.isEmpty())
-        m_pendingSince.start();
-    name(id);
     m_pending += "R\t";
     appendNumber(m_pending, id);
     if (status && status->error == 0)
@@ -162,10 +168,8 @@ void UndoJournal::removed(quint32 id, const FolderStatus *status)
 
 void UndoJournal::fileTaken(quint32 folder, const QString &name, const QString &trashedAs)
 {
-    if (!open())
+    if (!startRecord(folder))
         return;
-    if (m_pending.isEmpty())
-        m_pendingSince.start();
     // The trash keeps a file as files/NAME and tells of it in info/NAME.trashinfo.
     QString trashInfo;
     const qsizetype slash = trashedAs.lastIndexOf(QLatin1Char('/'));
@@ -173,7 +177,6 @@ void UndoJournal::fileTaken(quint32 folder, const QString &name, const QString &
     if (bin >= 0)
         trashInfo = trashedAs.left(bin) + QStringLiteral("/info") + trashedAs.mid(slash) +
                     QStringLiteral(".trashinfo");
-    this->name(folder);
     m_pending += "F\t";
     appendNumber(m_pending, folder);
     for (const QString *field : std::initializer_list<const QString *>{&name, &trashedAs, &trashInfo}) {

@@ -139,6 +139,7 @@ private:
     bool open();
     void fail(int error);
     void name(quint32 id);
+    bool startRecord(quint32 id);
     void batched();
     void flush();
 

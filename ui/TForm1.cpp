@@ -399,12 +399,21 @@ void TForm1::VacuolaExecute()
     } catch (const IoError &error) {
         showErrorReport(error.text());
     }
+    finishRun();
+}
+
+// After a sweep, a dry run or an undo: the bar shows the outcome at once, the
+// actions follow, and a close asked for meanwhile happens now.
+bool TForm1::finishRun()
+{
     m_display->showNow();
     updatePreview();
     if (m_closePending) {
         m_closePending = false;
         close();
+        return true;
     }
+    return false;
 }
 
 void TForm1::SaveExitExecute()

@@ -120,6 +120,8 @@ private:
     int scaled(double designPixels) const;
     /** True while a sweep or a preview runs, also while it winds down. */
     bool sweeping() const;
+    /** Shows the outcome of a run; true when the window closed for a close asked for during it. */
+    bool finishRun();
     /** Enables the preview exactly when the start action is enabled and nothing runs. */
     void updatePreview();
     /** The checked management files as the log's legend line cites them. */

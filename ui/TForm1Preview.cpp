@@ -60,13 +60,8 @@ void TForm1::PreviewClick()
     setStartCaption(QStringLiteral("開始(&S)"));
     setStartEnabled(!folders.selectedFolder().isEmpty());
     setStatusText(summary);
-    m_display->showNow();
-    updatePreview();
-    if (m_closePending) {
-        m_closePending = false;
-        close();
+    if (finishRun())
         return;
-    }
     // Stopped, or another folder chosen meanwhile: nothing to offer.
     if (stopped || folders.selectedFolder() != folder)
         return;

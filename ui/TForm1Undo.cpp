@@ -64,12 +64,7 @@ void TForm1::UndoClick()
             showErrorReport(IoError::fromErrno(error).text());
     }
     setStatusText(restore.summary());
-    m_display->showNow();
-    updatePreview();
-    if (m_closePending) {
-        m_closePending = false;
-        close();
-    }
+    finishRun();
 }
 
 } // namespace Vacuola

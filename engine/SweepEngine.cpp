@@ -195,11 +195,11 @@ void SweepEngine::VacuolaExecute()
             break;
         pump();
         const FolderId dir = PendingList.back();
-        if (removeWaitingAtOnce(dir)) {
-        } else if (!HasSubFolder(dir)) {
-            RemoveFolder(dir);
-        } else if (folderState(dir) == Cleared) {
-            restoreReadOnly(dir, m_nodes.path(dir)); // everything below it is done
+        if (!removeWaitingAtOnce(dir)) {
+            if (!HasSubFolder(dir))
+                RemoveFolder(dir);
+            else if (folderState(dir) == Cleared)
+                restoreReadOnly(dir, m_nodes.path(dir)); // everything below it is done
         }
         PendingList.pop_back();
     }

@@ -26,8 +26,8 @@ void SweepEngine::pump()
     m_moveChecked.start();
     leaveMovedFolder();
     // A deep chain held with few descriptors costs a step per level to check:
-    // the checks are spaced so that they never take more than a twentieth of the sweep.
-    m_moveCheckWait = qMax(m_moveCheckInterval, 20 * m_moveChecked.nsecsElapsed());
+    // the checks are spaced so that they never take more than a fiftieth of the sweep.
+    m_moveCheckWait = qMax(m_moveCheckInterval, 50 * m_moveChecked.nsecsElapsed());
     m_moveChecked.start();
 }
 

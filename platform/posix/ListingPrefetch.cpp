@@ -71,6 +71,18 @@ void listAhead(int parentFd, const QByteArray &name, int flags, const MountKey &
     }
 }
 
+// The raw names of the folders among a listing's entries.
+void subfoldersOf(const std::vector<char> &entries, std::vector<QByteArray> &names)
+{
+    for (size_t at = 0; at < entries.size();) {
+        const char *rawName = entries.data() + at + 1;
+        const size_t length = std::strlen(rawName);
+        if (entries[at] == 'd')
+            names.emplace_back(rawName, qsizetype(length));
+        at += length + 2;
+    }
+}
+
 } // namespace
 
 ListingPrefetch::ListingPrefetch(int workers, int descriptors, const MountKey &rootMount, bool walk)
@@ -124,13 +136,29 @@ void ListingPrefetch::erase(Entries::iterator it, std::vector<Entry> &closing)
     m_entries.erase(it);
 }
 
+bool ListingPrefetch::orphaned(const Entry &entry) const
+{
+    return entry.owner != 0 && m_entries.find(entry.owner) == m_entries.end();
+}
+
 void ListingPrefetch::dropAfter(quint64 seq, std::vector<Entry> &closing)
 {
+    // What a worker queued for a listing still waiting is passed over with
+    // that listing, not by its place in the queue.
     for (auto it = m_entries.upper_bound(seq); it != m_entries.end();) {
         const auto next = std::next(it);
-        if (it->second.state != State::Cancelled)
+        const Entry &entry = it->second;
+        if (entry.state != State::Cancelled && (entry.owner == 0 || orphaned(entry)))
             erase(it, closing);
         it = next;
+    }
+}
+
+void ListingPrefetch::adopt(quint64 seq)
+{
+    for (auto it = m_entries.upper_bound(seq); it != m_entries.end(); ++it) {
+        if (it->second.owner == seq)
+            it->second.owner = 0;
     }
 }
 
@@ -166,16 +194,16 @@ void ListingPrefetch::queue(const QString &parentPath, int parentFd, const std::
     std::vector<Entry> closing;
     const std::lock_guard<std::mutex> lock(m_mutex);
     makeRoom(int(names.size()), closing);
+    queueLocked(parentPath, parentFd, names, flags, 0, closing);
+}
+
+void ListingPrefetch::queueLocked(const QString &parentPath, int parentFd,
+                                  const std::vector<QByteArray> &names, int flags, quint64 owner,
+                                  std::vector<Entry> &closing)
+{
     if (m_parents >= m_parentLimit)
         return;
-    Fd copy(::fcntl(parentFd, F_DUPFD_CLOEXEC, 0));
-    if (!copy.valid())
-        return;
-    ++m_parents;
-    std::shared_ptr<Fd> parent(new Fd(std::move(copy)), [this](Fd *fd) {
-        delete fd;
-        --m_parents;
-    });
+    std::shared_ptr<Fd> parent;
     const quint64 first = m_next;
     const QString prefix = parentPath.endsWith(QLatin1Char('/')) ? parentPath : parentPath + QLatin1Char('/');
     QString name;
@@ -185,17 +213,34 @@ void ListingPrefetch::queue(const QString &parentPath, int parentFd, const std::
         if (!decodeName(raw->constData(), size_t(raw->size()), name))
             continue;
         const QString path = prefix + name;
+        // Queued already by the worker that listed its parent; one queued
+        // for a listing of the parent that went unused is queued afresh.
         const auto old = m_byPath.constFind(path);
-        if (old != m_byPath.cend())
-            erase(m_entries.find(*old), closing);
+        if (old != m_byPath.cend()) {
+            const auto it = m_entries.find(*old);
+            if (!orphaned(it->second))
+                continue;
+            erase(it, closing);
+        }
+        if (!parent) {
+            Fd copy(::fcntl(parentFd, F_DUPFD_CLOEXEC, 0));
+            if (!copy.valid())
+                break;
+            ++m_parents;
+            parent = std::shared_ptr<Fd>(new Fd(std::move(copy)), [this](Fd *fd) {
+                delete fd;
+                --m_parents;
+            });
+        }
         const quint64 seq = m_next++;
-        m_entries.emplace(seq, Entry{path, parent, *raw, flags, State::Queued, PrefetchedListing()});
+        m_entries.emplace(seq, Entry{path, parent, *raw, flags, State::Queued, PrefetchedListing(), owner});
         ++m_queued;
         m_byPath.insert(path, seq);
     }
-    if (m_next != first)
+    if (m_next != first) {
         m_batches.push_back(Batch{first, m_next});
-    m_work.notify_all();
+        m_work.notify_all();
+    }
 }
 
 const PrefetchedListing *ListingPrefetch::find(const QString &path)
@@ -229,6 +274,7 @@ PrefetchedListing ListingPrefetch::take(const QString &path)
     const auto it = m_entries.find(*found);
     if (it->second.state == State::Ready) {
         listing = std::move(it->second.listing);
+        adopt(it->first);
         erase(it, closing);
         m_work.notify_one();
     }
@@ -249,14 +295,16 @@ void ListingPrefetch::drop(const QString &path)
 void ListingPrefetch::work()
 {
     std::vector<char> buffer(64 * 1024);
+    std::vector<QByteArray> subfolders;
+    std::vector<Entry> closing;
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         auto queued = m_entries.end();
         while (!m_batches.empty() && queued == m_entries.end()) {
             Batch &batch = m_batches.back();
-            for (; batch.next < batch.end && queued == m_entries.end(); ++batch.next) {
-                const auto it = m_entries.find(batch.next);
-                if (it != m_entries.end() && it->second.state == State::Queued)
+            while (batch.first < batch.end && queued == m_entries.end()) {
+                const auto it = m_entries.find(--batch.end);
+                if (it != m_entries.end() && it->second.state == State::Queued && !orphaned(it->second))
                     queued = it;
             }
             if (queued == m_entries.end())
@@ -266,7 +314,7 @@ void ListingPrefetch::work()
             return;
         if (queued == m_entries.end() || m_slots >= m_slotLimit) {
             if (queued != m_entries.end())
-                --m_batches.back().next; // taken when a slot is free
+                ++m_batches.back().end; // taken when a slot is free
             m_work.wait(lock);
             continue;
         }
@@ -298,6 +346,20 @@ void ListingPrefetch::work()
         it->second.listing = std::move(listing);
         it->second.state = State::Ready;
         m_done.notify_all();
+        // Its subfolders are what the walk visits next: listed before it gets
+        // there, not once it has taken this listing. Only while there is room:
+        // a worker never drops what the walk has yet to take.
+        const PrefetchedListing &made = it->second.listing;
+        subfolders.clear();
+        if (made.error == 0)
+            subfoldersOf(made.entries, subfolders);
+        if (!subfolders.empty() && m_queued + subfolders.size() <= MaxQueued)
+            queueLocked(it->second.path, made.fd.get(), subfolders, flags, seq, closing);
+        if (!closing.empty()) {
+            lock.unlock();
+            closing.clear();
+            lock.lock();
+        }
     }
 }
 

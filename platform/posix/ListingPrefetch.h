@@ -32,16 +32,18 @@ struct PrefetchedListing
 /**
  * Worker threads that list folders before the walk gets to them. The walk
  * queues the subfolders of each folder it has listed and visits them last to
- * first; the workers list the most recently queued batch first, from its first
- * folder on. Each is opened relative to a duplicate of its parent's
- * descriptor with the walk's own rules (one component, no link followed, no
- * mount crossed). Workers only open, read and classify: the walk alone decides
- * what a listing means, and checks that the folder is still the one listed.
+ * first; the workers list the most recently queued batch first, in that
+ * order, and queue the subfolders of what they listed themselves, so that
+ * they stay ahead of the walk however deep it goes. Each is opened relative
+ * to a duplicate of its parent's descriptor with the walk's own rules (one
+ * component, no link followed, no mount crossed). Workers only open, read and
+ * classify: the walk alone decides what a listing means, and checks that the
+ * folder is still the one listed.
  *
  * Descriptors: at most `descriptors` at any time, parents' duplicates and
  * listings together (three quarters of them listings); memory: each listing
- * at most 256 KiB of names (a larger folder is left to the walk), so 12 MiB
- * at most with the 48 listings of the usual 64 descriptors, and at most
+ * at most 256 KiB of names (a larger folder is left to the walk), so 24 MiB
+ * at most with the 96 listings of the usual 128 descriptors, and at most
  * MaxQueued folders waiting.
  */
 class ListingPrefetch final
@@ -91,6 +93,9 @@ private:
         int flags = 0;
         State state = State::Queued;
         PrefetchedListing listing;
+        // Queued by the worker that listed its parent, whose entry this is,
+        // until the walk takes that listing (0: the walk's own order).
+        quint64 owner = 0;
     };
     using Entries = std::map<quint64, Entry>;
 
@@ -99,10 +104,21 @@ private:
     // closed once the lock is let go.
     /** Removes an entry, or marks it cancelled while a worker lists it. */
     void erase(Entries::iterator it, std::vector<Entry> &closing);
-    /** Drops everything queued after `seq`. */
+    /**
+     * Drops what the walk has passed over on its way to the folder queued as
+     * `seq`: what was queued after it in the walk's own order, and what
+     * belongs to a listing dropped unused.
+     */
     void dropAfter(quint64 seq, std::vector<Entry> &closing);
+    /** Whether an entry belonged to a listing that went unused. */
+    bool orphaned(const Entry &entry) const;
+    /** The subfolders a worker queued for the listing `seq` join the walk's order. */
+    void adopt(quint64 seq);
     /** Makes room for `wanted` more listings, dropping those the walk needs last. */
     void makeRoom(int wanted, std::vector<Entry> &closing);
+    /** Queues the subfolders of a folder, those queued already kept as they are. */
+    void queueLocked(const QString &parentPath, int parentFd, const std::vector<QByteArray> &names, int flags,
+                     quint64 owner, std::vector<Entry> &closing);
 
     const MountKey m_rootMount;
     const bool m_walk;
@@ -113,13 +129,14 @@ private:
     std::condition_variable m_done; // a listing is ready
     Entries m_entries;              // by the order queued
     QHash<QString, quint64> m_byPath;
-    // The subfolders of each listed folder, the last listed on top. The walk
-    // takes a batch from its end, the workers from its start, so that they
-    // meet once instead of racing for each folder.
+    // The subfolders of each listed folder, the last listed on top. Workers
+    // take a batch in the order the walk visits it, from its end, so that on
+    // a share the walk waits at most for a listing under way instead of
+    // making it itself.
     struct Batch
     {
-        quint64 next; // the first not yet taken by a worker
-        quint64 end;
+        quint64 first;
+        quint64 end; // past the last not yet taken by a worker
     };
     std::vector<Batch> m_batches;
     std::atomic<int> m_parents = 0; // parents' duplicates held

@@ -75,8 +75,9 @@ ListingPrefetch *PosixSweepTree::prefetch()
     if (!m_prefetchTried) {
         m_prefetchTried = true;
         const int jobs = m_jobs > 0 ? m_jobs : automaticJobs();
-        // A quarter of the chain's descriptors, at most, go to the workers.
-        const int descriptors = jobs > 1 ? m_chain->reserve(m_chain->budget() / 4) : 0;
+        // Half the chain's descriptors, at most, go to the workers: a listing
+        // ahead holds one, and so does each folder whose subfolders wait for one.
+        const int descriptors = jobs > 1 ? m_chain->reserve(m_chain->budget() / 2) : 0;
         if (descriptors >= 4)
             m_prefetch = std::make_unique<ListingPrefetch>(jobs, descriptors, m_chain->rootMount(), m_walk);
     }

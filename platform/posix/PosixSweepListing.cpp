@@ -216,8 +216,12 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
     }
     if (status && status->wanted) {
         // The mode as the open brought it: no further round trip on a share.
+        // Or as the removal tried just before read it, which spares a call.
         struct stat st;
-        const int error = listedAhead ? 0 : statKnown(fd.get(), "", AT_EMPTY_PATH, st);
+        const bool probed = !listedAhead && path == m_probedPath;
+        if (probed)
+            st = m_probedStat;
+        const int error = listedAhead || probed ? 0 : statKnown(fd.get(), "", AT_EMPTY_PATH, st);
         if (error == 0 && !listedAhead) {
             m_listedPath = path;
             m_listedStat = st;
@@ -236,6 +240,7 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
         m_prefetch->queue(path, fd.get(), subfolders, m_chain->readFlags());
     // The subfolders are opened from this descriptor next, unless a visitor
     // has moved the chain meanwhile.
+    m_probedPath.clear();
     if (depth > 0 && generation == m_generation)
         m_chain->hold(depth, std::move(fd));
     return result;

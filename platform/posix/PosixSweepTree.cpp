@@ -211,6 +211,7 @@ int PosixSweepTree::restoreReadOnly(const QString &path)
 int PosixSweepTree::setOwnerWrite(const QString &path, bool writable)
 {
     m_listedPath.clear();
+    m_probedPath.clear();
     int depth = 0;
     if (const int error = resolve(path, depth))
         return error;
@@ -346,6 +347,9 @@ int PosixSweepTree::removeIfEmpty(const QString &path, FolderMeta &removed)
     if (!known) {
         if (const int error = statKnown(parent, name, AT_SYMLINK_NOFOLLOW, st))
             return error;
+        // Listed next when it stays: its listing takes the mode read here.
+        m_probedPath = path;
+        m_probedStat = st;
     }
     // A link is never followed, a mount point never entered, and a folder
     // without its owner-write bit is asked about first: all of them are listed.
@@ -362,6 +366,7 @@ int PosixSweepTree::removeIfEmpty(const QString &path, FolderMeta &removed)
     // rmdir by name does not follow a link swapped in meanwhile, and checks emptiness itself.
     if (::unlinkat(parent, name, AT_REMOVEDIR) != 0)
         return lastError();
+    m_probedPath.clear();
     removed = describe(st);
     m_chain->truncate(depth - 1);
     return 0;

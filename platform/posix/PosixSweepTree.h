@@ -117,6 +117,9 @@ private:
     // The folder listed last, and its status as its listing read it (empty: unknown).
     QString m_listedPath;
     struct stat m_listedStat = {};
+    // The folder whose removal was tried last without success, and its status then.
+    QString m_probedPath;
+    struct stat m_probedStat = {};
 };
 
 } // namespace Vacuola::Posix

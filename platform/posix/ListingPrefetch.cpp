@@ -128,10 +128,12 @@ void ListingPrefetch::erase(Entries::iterator it, std::vector<Entry> &closing)
         entry.state = State::Cancelled; // its worker lets it go
         return;
     }
-    if (entry.state != State::Queued)
+    if (entry.state == State::Queued)
+        --m_queued;
+    else if (entry.holdsSlot)
         --m_slots;
     else
-        --m_queued;
+        --m_bare;
     closing.push_back(std::move(entry));
     m_entries.erase(it);
 }
@@ -168,7 +170,7 @@ void ListingPrefetch::makeRoom(int wanted, std::vector<Entry> &closing)
     const int room = std::min(wanted, m_slotLimit / 2);
     for (auto it = m_entries.begin(); it != m_entries.end() && m_slotLimit - m_slots < room;) {
         const auto next = std::next(it);
-        if (it->second.state == State::Ready)
+        if (it->second.state == State::Ready && it->second.holdsSlot)
             erase(it, closing);
         it = next;
     }
@@ -321,6 +323,7 @@ void ListingPrefetch::work()
         const quint64 seq = queued->first;
         Entry &entry = queued->second;
         entry.state = State::Running;
+        entry.holdsSlot = true;
         ++m_slots;
         --m_queued;
         std::shared_ptr<Fd> parent = std::move(entry.parent);
@@ -331,6 +334,10 @@ void ListingPrefetch::work()
         PrefetchedListing listing;
         listAhead(parent->get(), name, flags, m_rootMount, m_walk, buffer, listing);
         parent.reset();
+        // Nothing is ever opened below an empty folder, nor is it listed
+        // again from here: its slot goes to the next listing.
+        if (listing.entries.empty())
+            listing.fd.reset();
 
         lock.lock();
         ++m_made;
@@ -345,6 +352,12 @@ void ListingPrefetch::work()
         }
         it->second.listing = std::move(listing);
         it->second.state = State::Ready;
+        if (!it->second.listing.fd.valid()) {
+            it->second.holdsSlot = false;
+            --m_slots;
+            ++m_bare;
+            m_work.notify_one();
+        }
         m_done.notify_all();
         // Its subfolders are what the walk visits next: listed before it gets
         // there, not once it has taken this listing. Only while there is room:
@@ -353,7 +366,7 @@ void ListingPrefetch::work()
         subfolders.clear();
         if (made.error == 0)
             subfoldersOf(made.entries, subfolders);
-        if (!subfolders.empty() && m_queued + subfolders.size() <= MaxQueued)
+        if (!subfolders.empty() && m_queued + m_bare + subfolders.size() <= MaxQueued)
             queueLocked(it->second.path, made.fd.get(), subfolders, flags, seq, closing);
         if (!closing.empty()) {
             lock.unlock();

@@ -41,10 +41,11 @@ struct PrefetchedListing
  * folder is still the one listed.
  *
  * Descriptors: at most `descriptors` at any time, parents' duplicates and
- * listings together (three quarters of them listings); memory: each listing
- * at most 256 KiB of names (a larger folder is left to the walk), so 24 MiB
- * at most with the 96 listings of the usual 128 descriptors, and at most
- * MaxQueued folders waiting.
+ * listings together (three quarters of them listings, an empty folder's
+ * listing holding none); memory: each listing at most 256 KiB of names (a
+ * larger folder is left to the walk), so 24 MiB at most with the 96 listings
+ * of the usual 128 descriptors, and at most MaxQueued folders waiting, and as
+ * many empty ones listed.
  */
 class ListingPrefetch final
 {
@@ -96,6 +97,10 @@ private:
         // Queued by the worker that listed its parent, whose entry this is,
         // until the walk takes that listing (0: the walk's own order).
         quint64 owner = 0;
+        // Running, or ready with its descriptor. A folder found empty, or that
+        // could not be listed, lets its descriptor go at once: the walk
+        // removes it from its parent, or opens it afresh.
+        bool holdsSlot = false;
     };
     using Entries = std::map<quint64, Entry>;
 
@@ -141,6 +146,7 @@ private:
     std::vector<Batch> m_batches;
     std::atomic<int> m_parents = 0; // parents' duplicates held
     int m_slots = 0;                // listings running or ready, each one descriptor
+    size_t m_bare = 0;              // listings ready without a descriptor
     size_t m_queued = 0;            // entries waiting for a worker
     quint64 m_next = 1;
     quint64 m_made = 0;

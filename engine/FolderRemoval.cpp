@@ -33,9 +33,7 @@ void SweepEngine::reportFailure(const QString &text)
 
 void SweepEngine::noteWaiting(FolderId folder, size_t subfolders, bool sawFiles)
 {
-    if (folder >= m_subfoldersLeft.size())
-        m_subfoldersLeft.resize(size_t(folder) + 1 + m_subfoldersLeft.size() / 2, ListAgain);
-    m_subfoldersLeft[folder] = sawFiles || subfolders >= ListAgain ? ListAgain : quint8(subfolders);
+    setSubfoldersLeft(folder, sawFiles || subfolders >= ListAgain ? ListAgain : quint8(subfolders));
 }
 
 void SweepEngine::noteRemoved(FolderId folder)
@@ -43,9 +41,9 @@ void SweepEngine::noteRemoved(FolderId folder)
     if (folder == m_nodes.root())
         return;
     const FolderId parent = m_nodes.parent(folder);
-    if (parent < m_subfoldersLeft.size() && m_subfoldersLeft[parent] != ListAgain &&
-        m_subfoldersLeft[parent] > 0)
-        --m_subfoldersLeft[parent];
+    const quint8 left = subfoldersLeft(parent);
+    if (left != ListAgain && left > 0)
+        setSubfoldersLeft(parent, quint8(left - 1));
 }
 
 bool SweepEngine::removeLeafAtOnce(FolderId folder)
@@ -79,7 +77,7 @@ bool SweepEngine::removeLeafAtOnce(FolderId folder)
 
 bool SweepEngine::removeWaitingAtOnce(FolderId folder)
 {
-    if (folder >= m_subfoldersLeft.size() || m_subfoldersLeft[folder] != 0)
+    if (subfoldersLeft(folder) != 0)
         return false;
     m_context.window.setStatusText(m_nodes.path(folder));
     return removeFolder(folder, true);

@@ -22,14 +22,35 @@ constexpr quint32 InsideKept = ~0u;
 
 SweepEngine::FolderState SweepEngine::folderState(FolderId folder) const
 {
-    return folder < m_folderStates.size() ? FolderState(m_folderStates[folder]) : Unknown;
+    return folder < m_folderStates.size() ? FolderState(m_folderStates[folder] & StateMask) : Unknown;
+}
+
+quint8 &SweepEngine::folderByte(FolderId folder)
+{
+    if (folder >= m_folderStates.size()) {
+        // Half as much again, and no more: a vector left to grow by itself doubles.
+        const size_t wanted = size_t(folder) + 1 + m_folderStates.size() / 2;
+        m_folderStates.reserve(wanted);
+        m_folderStates.resize(wanted, Unmet);
+    }
+    return m_folderStates[folder];
 }
 
 void SweepEngine::setFolderState(FolderId folder, FolderState state)
 {
-    if (folder >= m_folderStates.size())
-        m_folderStates.resize(size_t(folder) + 1 + m_folderStates.size() / 2, Unknown);
-    m_folderStates[folder] = state;
+    quint8 &byte = folderByte(folder);
+    byte = quint8((byte & ~StateMask) | state);
+}
+
+quint8 SweepEngine::subfoldersLeft(FolderId folder) const
+{
+    return folder < m_folderStates.size() ? quint8(m_folderStates[folder] >> LeftShift) : ListAgain;
+}
+
+void SweepEngine::setSubfoldersLeft(FolderId folder, quint8 left)
+{
+    quint8 &byte = folderByte(folder);
+    byte = quint8((byte & StateMask) | (left << LeftShift));
 }
 
 SweepEngine::Access SweepEngine::grantWrite(FolderId folder, const QString &path, const FolderStatus *listed,

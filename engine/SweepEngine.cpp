@@ -149,7 +149,6 @@ void SweepEngine::VacuolaExecute()
     m_sweptPath = folder;
     m_nodes.clear(m_sweptPath);
     std::vector<quint8>().swap(m_folderStates);
-    std::vector<quint8>().swap(m_subfoldersLeft);
     std::vector<quint32>().swap(m_keptMemo);
     m_cleared.clear();
     m_keptCount = 0;

@@ -184,6 +184,11 @@ private:
     };
     FolderState folderState(FolderId folder) const;
     void setFolderState(FolderId folder, FolderState state);
+    /** How many subfolders a waiting folder still holds, or ListAgain. */
+    quint8 subfoldersLeft(FolderId folder) const;
+    void setSubfoldersLeft(FolderId folder, quint8 left);
+    /** A folder's byte of m_folderStates, made room for. */
+    quint8 &folderByte(FolderId folder);
     /** Runs the closing steps of a sweep: log, vanished folder, summary, idle state. */
     void finishSweep(const QDateTime &startTime);
 
@@ -214,12 +219,16 @@ private:
     Listing m_lastListing;
     std::unique_ptr<SweepTree> m_tree;
     ProtectedFolders m_protected;
-    std::vector<quint8> m_folderStates; // FolderState by folder
-    // By waiting folder: how many of the subfolders its listing saw are still
-    // there, or ListAgain when it must be listed again in the second phase
-    // (it held files, its listing failed, or it has too many to count here).
-    static constexpr quint8 ListAgain = 0xFF;
-    std::vector<quint8> m_subfoldersLeft;
+    // By folder, one byte each (a sweep may meet millions): its FolderState in
+    // the low bits, and above them, for a waiting folder, how many of the
+    // subfolders its listing saw are still there, or ListAgain when it must be
+    // listed again in the second phase (it held files, its listing failed, or
+    // it has too many to count here).
+    std::vector<quint8> m_folderStates;
+    static constexpr quint8 StateMask = 0x07;
+    static constexpr int LeftShift = 3;
+    static constexpr quint8 ListAgain = 0x1F;
+    static constexpr quint8 Unmet = quint8(ListAgain << LeftShift); // Unknown, and never waited
     bool m_leavesAtOnce = false;     // the tree removes an empty folder without listing it
     std::vector<FolderId> m_cleared; // folders whose bit was added, in order
     // Which folders are known to lie inside a kept one (~0), or outside every

@@ -239,9 +239,10 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
     if (!stop && result == 0 && queueing)
         m_prefetch->queue(path, fd.get(), subfolders, m_chain->readFlags());
     // The subfolders are opened from this descriptor next, unless a visitor
-    // has moved the chain meanwhile.
+    // has moved the chain meanwhile. An empty folder a worker listed comes
+    // without one.
     m_probedPath.clear();
-    if (depth > 0 && generation == m_generation)
+    if (depth > 0 && generation == m_generation && fd.valid())
         m_chain->hold(depth, std::move(fd));
     return result;
 }

@@ -39,6 +39,7 @@ private slots:
     void mountPointIsNeverEntered_data();
     void mountPointIsNeverEntered();
     void unopenableRootFailsEveryCall();
+    void emptyFolderListedAheadHoldsNoDescriptor();
 };
 
 void TestSweepTreeConfinement::pathsOutsideTheRootFail_data()
@@ -147,6 +148,26 @@ void TestSweepTreeConfinement::unopenableRootFailsEveryCall()
     QCOMPARE(file->folderReadOnly(dir.absolute(QStringLiteral("plain")), readOnly), ENOTDIR);
     QCOMPARE(file->removeFolder(dir.absolute(QStringLiteral("plain"))), ENOTDIR);
     QVERIFY(dir.exists(QStringLiteral("plain")));
+}
+
+// A worker lets an empty folder's descriptor go: taking its listing leaves
+// the chain holding nothing for it, instead of a level counted but not open.
+void TestSweepTreeConfinement::emptyFolderListedAheadHoldsNoDescriptor()
+{
+    TestDir dir;
+    dir.createDir(QStringLiteral("root/empty"));
+    auto tree = systemFileSystem().openTree(dir.absolute(QStringLiteral("root")));
+    const auto *posixTree = dynamic_cast<const Posix::PosixSweepTree *>(tree.get());
+    QVERIFY(posixTree != nullptr);
+    tree->setJobs(2);
+    QCOMPARE(listing(*tree, dir.absolute(QStringLiteral("root"))).size(), 1);
+    QTRY_COMPARE(posixTree->listingsAhead(), quint64(1));
+    int error = -1;
+    QCOMPARE(listing(*tree, dir.absolute(QStringLiteral("root/empty")), &error).size(), 0);
+    QCOMPARE(error, 0);
+    QCOMPARE(posixTree->descriptorsHeld(), 0);
+    QCOMPARE(tree->removeFolder(dir.absolute(QStringLiteral("root/empty"))), 0);
+    QCOMPARE(dir.tree(), QStringList{QStringLiteral("root/")});
 }
 
 void TestSweepTreeConfinement::deepChainIsRemovedCompletely_data()

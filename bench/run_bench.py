@@ -252,9 +252,9 @@ def report_tree(label, results, window, stops, big, share=False, ext4=False):
             targets.append("%s, %s: %.2f × find (at most %.2f: %s)"
                            % (label, name, s / f, limit, verdict(s / f <= limit)))
         # The log is written from the folder tree, never held whole: its size does not count.
-        limit = 64.0 if name == "sweep --log" else (24.0 if big else 16.0)
+        peak_limit = 64.0 if name == "sweep --log" else (24.0 if big else 16.0)
         targets.append("%s, %s: peak %.1f MiB (at most %.1f MiB: %s)"
-                       % (label, name, peak, limit, verdict(peak <= limit)))
+                       % (label, name, peak, peak_limit, verdict(peak <= peak_limit)))
     if window:
         wf = median(window["find"], "seconds")
         wt = median(window["window"], "seconds")
@@ -343,6 +343,20 @@ def share_rounds(args, work, window):
     return rows, targets, shape
 
 
+def make_master(master, shape, deep, folders, where=""):
+    """Makes the tree a block measures; returns its label and the line that tells its shape."""
+    if shape == "chain":
+        made = make_tree.build_chain(master, folders)
+        levels = folders
+    else:
+        made = (make_tree.build_deep if deep else make_tree.build)(master, folders, 1)
+        levels = make_tree.depth(master)
+    label = "%s %s%s" % ("{:,}".format(made), shape, where)
+    line = "%s: %d levels" % (label, levels)
+    print(line)
+    return label, line
+
+
 def ext4_unavailable():
     """Why the ext4 image cannot be mounted here, or None."""
     if os.geteuid() != 0:
@@ -386,10 +400,8 @@ def ext4_rounds(args, work):
         bench = Bench(args, disk.mount, sync=True)
         for shape, deep in (("broad", False), ("deep", True)):
             master = os.path.join(disk.mount, "master")
-            made = (make_tree.build_deep if deep else make_tree.build)(master, args.folders, 1)
-            label = "%s %s, ext4 (loop image)" % ("{:,}".format(made), shape)
-            shapes.append("%s: %d levels" % (label, make_tree.depth(master)))
-            print(shapes[-1])
+            label, line = make_master(master, shape, deep, args.folders, ", ext4 (loop image)")
+            shapes.append(line)
             results = bench.rounds(label, master, ["find", "sweep"], args.ext4_rounds)
             r, t = report_tree(label, results, None, None, False, ext4=True)
             rows += r
@@ -452,15 +464,8 @@ def main():
         for shape, deep, folders, big in trees:
             master = os.path.join(work, "master")
             bench.chain = folders if shape == "chain" else 0
-            if shape == "chain":
-                made = make_tree.build_chain(master, folders)
-                levels = folders
-            else:
-                made = (make_tree.build_deep if deep else make_tree.build)(master, folders, 1)
-                levels = make_tree.depth(master)
-            label = "%s %s" % ("{:,}".format(made), shape)
-            shapes.append("%s: %d levels" % (label, levels))
-            print("%s: %d levels" % (label, levels))
+            label, line = make_master(master, shape, deep, folders)
+            shapes.append(line)
             results = bench.rounds(label, master, ["find", "sweep", "sweep --log"],
                                    args.big_rounds if big else args.rounds)
             window_results, stops = None, None

@@ -130,8 +130,8 @@ void ListingPrefetch::erase(Entries::iterator it, std::vector<Entry> &closing)
     }
     if (entry.state == State::Queued)
         --m_queued;
-    else if (entry.holdsSlot)
-        --m_slots;
+    else if (entry.state != State::Ready || entry.listing.fd.valid())
+        --m_slots; // running, or ready with its descriptor
     else
         --m_bare;
     closing.push_back(std::move(entry));
@@ -170,7 +170,7 @@ void ListingPrefetch::makeRoom(int wanted, std::vector<Entry> &closing)
     const int room = std::min(wanted, m_slotLimit / 2);
     for (auto it = m_entries.begin(); it != m_entries.end() && m_slotLimit - m_slots < room;) {
         const auto next = std::next(it);
-        if (it->second.state == State::Ready && it->second.holdsSlot)
+        if (it->second.state == State::Ready && it->second.listing.fd.valid())
             erase(it, closing);
         it = next;
     }
@@ -275,9 +275,9 @@ PrefetchedListing ListingPrefetch::take(const QString &path)
         return listing;
     const auto it = m_entries.find(*found);
     if (it->second.state == State::Ready) {
-        listing = std::move(it->second.listing);
         adopt(it->first);
         erase(it, closing);
+        listing = std::move(closing.back().listing);
         m_work.notify_one();
     }
     return listing;
@@ -323,7 +323,6 @@ void ListingPrefetch::work()
         const quint64 seq = queued->first;
         Entry &entry = queued->second;
         entry.state = State::Running;
-        entry.holdsSlot = true;
         ++m_slots;
         --m_queued;
         std::shared_ptr<Fd> parent = std::move(entry.parent);
@@ -353,7 +352,6 @@ void ListingPrefetch::work()
         it->second.listing = std::move(listing);
         it->second.state = State::Ready;
         if (!it->second.listing.fd.valid()) {
-            it->second.holdsSlot = false;
             --m_slots;
             ++m_bare;
             m_work.notify_one();

@@ -97,10 +97,6 @@ private:
         // Queued by the worker that listed its parent, whose entry this is,
         // until the walk takes that listing (0: the walk's own order).
         quint64 owner = 0;
-        // Running, or ready with its descriptor. A folder found empty, or that
-        // could not be listed, lets its descriptor go at once: the walk
-        // removes it from its parent, or opens it afresh.
-        bool holdsSlot = false;
     };
     using Entries = std::map<quint64, Entry>;
 
@@ -146,8 +142,11 @@ private:
     std::vector<Batch> m_batches;
     std::atomic<int> m_parents = 0; // parents' duplicates held
     int m_slots = 0;                // listings running or ready, each one descriptor
-    size_t m_bare = 0;              // listings ready without a descriptor
-    size_t m_queued = 0;            // entries waiting for a worker
+    // Listings ready without a descriptor: a folder found empty, or that could
+    // not be listed, lets it go at once, as the walk removes it from its
+    // parent or opens it afresh.
+    size_t m_bare = 0;
+    size_t m_queued = 0; // entries waiting for a worker
     quint64 m_next = 1;
     quint64 m_made = 0;
     bool m_stop = false;

@@ -152,6 +152,16 @@ void SweepRunTest::treeShapes_data()
         << QStringList{QStringLiteral("a/s1"), QStringLiteral("a/s2")}
         << QStringList{QStringLiteral("a/z.txt")} << none
         << QStringList{QStringLiteral("a/"), QStringLiteral("a/z.txt")} << 2;
+    // A waiting folder counts up to 30 subfolders; one with more is listed again.
+    QStringList thirty;
+    for (int i = 0; i < 30; ++i)
+        thirty.append(QStringLiteral("a/s%1").arg(i, 2, 10, QLatin1Char('0')));
+    QTest::newRow("30 subfolders counted off, the folder removed at once")
+        << thirty << none << none << none << 30 + 1 + 1;
+    QTest::newRow("31 subfolders, one kept: listed again, kept")
+        << (thirty << QStringLiteral("a/s30")) << QStringList{QStringLiteral("a/s30/keep.txt")} << none
+        << QStringList{QStringLiteral("a/"), QStringLiteral("a/s30/"), QStringLiteral("a/s30/keep.txt")}
+        << 30;
     QTest::newRow("names beyond Latin-1 between ASCII and Latin-1 ones")
         << QStringList{QStringLiteral("a/表示/bcd/日本"), QStringLiteral("é/表"), QStringLiteral("é/abc/示"),
                        QStringLiteral("é/def/x")}

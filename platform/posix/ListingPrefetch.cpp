@@ -158,9 +158,21 @@ void ListingPrefetch::dropAfter(quint64 seq, std::vector<Entry> &closing)
 
 void ListingPrefetch::adopt(quint64 seq)
 {
+    quint64 first = 0;
+    quint64 end = 0;
     for (auto it = m_entries.upper_bound(seq); it != m_entries.end(); ++it) {
-        if (it->second.owner == seq)
+        if (it->second.owner == seq) {
             it->second.owner = 0;
+            if (first == 0)
+                first = it->first;
+            end = it->first + 1;
+        }
+    }
+    // The walk goes there next, so the workers do too, whatever they have
+    // found further on since.
+    if (first != 0) {
+        m_batches.push_back(Batch{first, end});
+        m_work.notify_all();
     }
 }
 

@@ -130,10 +130,12 @@ private:
     std::condition_variable m_done; // a listing is ready
     Entries m_entries;              // by the order queued
     QHash<QString, quint64> m_byPath;
-    // The subfolders of each listed folder, the last listed on top. Workers
-    // take a batch in the order the walk visits it, from its end, so that on
-    // a share the walk waits at most for a listing under way instead of
-    // making it itself.
+    // The subfolders of each listed folder, the last listed on top, and on
+    // top again once the walk takes that folder's listing: workers that ran
+    // on into folders the walk reaches much later come back to where it is.
+    // Workers take a batch in the order the walk visits it, from its end, so
+    // that on a share the walk waits at most for a listing under way instead
+    // of making it itself.
     struct Batch
     {
         quint64 first;

@@ -208,6 +208,9 @@ void ListingPrefetch::queue(const QString &parentPath, int parentFd, const std::
     std::vector<Entry> closing;
     const std::lock_guard<std::mutex> lock(m_mutex);
     makeRoom(int(names.size()), closing);
+    // Slots made room for go to waiting workers even when nothing new is queued.
+    if (!closing.empty())
+        m_work.notify_all();
     queueLocked(parentPath, parentFd, names, flags, 0, closing);
 }
 
@@ -228,11 +231,13 @@ void ListingPrefetch::queueLocked(const QString &parentPath, int parentFd,
             continue;
         const QString path = prefix + name;
         // Queued already by the worker that listed its parent; one queued
-        // for a listing of the parent that went unused is queued afresh.
+        // for a listing of the parent that went unused is queued afresh, by
+        // the walk only: it may hold that entry's listing from find() until
+        // it takes it, and a worker must not free it under it.
         const auto old = m_byPath.constFind(path);
         if (old != m_byPath.cend()) {
             const auto it = m_entries.find(*old);
-            if (!orphaned(it->second))
+            if (owner != 0 || !orphaned(it->second))
                 continue;
             erase(it, closing);
         }

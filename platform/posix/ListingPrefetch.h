@@ -66,9 +66,11 @@ public:
     void queue(const QString &parentPath, int parentFd, const std::vector<QByteArray> &names, int flags);
     /**
      * The listing of the folder at `path` when a worker made it or is making
-     * it (then waits for it); it stays here. Null when there is none; one only
-     * queued is dropped, and so is every listing queued after it, which the
-     * walk has passed over.
+     * it (then waits for it); it stays here, valid until the walk's next call,
+     * as only the walk's own calls ever remove an entry (a worker lets go only
+     * of one it was listing that is no longer wanted). Null when there is
+     * none; one only queued is dropped, and so is every listing queued after
+     * it, which the walk has passed over.
      */
     const PrefetchedListing *find(const QString &path);
     /** Hands over the listing find() gave. */

@@ -128,12 +128,14 @@ void ListingPrefetch::erase(Entries::iterator it, std::vector<Entry> &closing)
         entry.state = State::Cancelled; // its worker lets it go
         return;
     }
-    if (entry.state == State::Queued)
+    if (entry.state == State::Queued) {
         --m_queued;
-    else if (entry.state != State::Ready || entry.listing.fd.valid())
-        --m_slots; // running, or ready with its descriptor
-    else
+    } else if (entry.listing.fd.valid()) {
+        --m_slots; // ready with its descriptor: the slot goes to a waiting worker
+        m_work.notify_one();
+    } else {
         --m_bare;
+    }
     closing.push_back(std::move(entry));
     m_entries.erase(it);
 }
@@ -208,9 +210,6 @@ void ListingPrefetch::queue(const QString &parentPath, int parentFd, const std::
     std::vector<Entry> closing;
     const std::lock_guard<std::mutex> lock(m_mutex);
     makeRoom(int(names.size()), closing);
-    // Slots made room for go to waiting workers even when nothing new is queued.
-    if (!closing.empty())
-        m_work.notify_all();
     queueLocked(parentPath, parentFd, names, flags, 0, closing);
 }
 
@@ -271,8 +270,6 @@ const PrefetchedListing *ListingPrefetch::find(const QString &path)
         return nullptr;
     const quint64 seq = *found;
     dropAfter(seq, closing);
-    if (!closing.empty())
-        m_work.notify_all();
     const auto it = m_entries.find(seq);
     if (it->second.state == State::Queued) {
         erase(it, closing);
@@ -295,7 +292,6 @@ PrefetchedListing ListingPrefetch::take(const QString &path)
         adopt(it->first);
         erase(it, closing);
         listing = std::move(closing.back().listing);
-        m_work.notify_one();
     }
     return listing;
 }
@@ -308,7 +304,6 @@ void ListingPrefetch::drop(const QString &path)
     if (found == m_byPath.cend())
         return;
     erase(m_entries.find(*found), closing);
-    m_work.notify_one();
 }
 
 void ListingPrefetch::work()

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstddef>
 #include <cstring>
 #include <dirent.h>
 #include <thread>
@@ -44,6 +46,24 @@ bool remote(long type)
     }
 }
 
+// File systems whose getdents fills the buffer until the folder ends: a read
+// that left room for the longest entry read the folder to its end, which
+// spares the read that would only say so. A share answers in pieces.
+bool readsToEnd(long type)
+{
+    switch (static_cast<unsigned long>(type)) {
+    case TMPFS_MAGIC:
+    case RAMFS_MAGIC:
+    case EXT4_SUPER_MAGIC: // ext2 and ext3 too
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The longest record getdents64 gives: a name of NAME_MAX bytes, its NUL, aligned.
+constexpr size_t LongestEntry = (offsetof(struct dirent64, d_name) + NAME_MAX + 1 + 7) & ~size_t(7);
+
 EntryKind kindOf(unsigned char type)
 {
     return type == DT_DIR ? EntryKind::Folder : (type == DT_REG ? EntryKind::File : EntryKind::Other);
@@ -56,14 +76,22 @@ void PosixSweepTree::setJobs(int jobs)
     m_jobs = std::clamp(jobs, 0, MaxJobs);
 }
 
+void PosixSweepTree::readFileSystemType()
+{
+    struct statfs fs;
+    if (::fstatfs(m_rootFd.get(), &fs) != 0)
+        return;
+    m_remote = remote(long(fs.f_type));
+    m_readsToEnd = readsToEnd(long(fs.f_type));
+}
+
 int PosixSweepTree::automaticJobs() const
 {
     bool given = false;
     const int fromEnvironment = qEnvironmentVariableIntValue("VACUOLA_JOBS", &given);
     if (given && fromEnvironment > 0)
         return std::min(fromEnvironment, MaxJobs);
-    struct statfs fs;
-    if (::fstatfs(m_rootFd.get(), &fs) == 0 && remote(long(fs.f_type)))
+    if (m_remote)
         return std::clamp(4 * int(std::thread::hardware_concurrency()), 8, 16);
     // On a local file system a listing takes microseconds, about what handing
     // it from one thread to another costs: the sweep's thread lists alone.
@@ -206,6 +234,8 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
                 }
                 offer(rawName, std::strlen(rawName), type);
             }
+            if (m_readsToEnd && size_t(read) + LongestEntry <= buffer.size())
+                break;
         }
         m_buffer.swap(buffer);
     }

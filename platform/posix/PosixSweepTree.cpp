@@ -66,6 +66,7 @@ int PosixSweepTree::attachRoot(Fd &&fd)
     m_chain = std::make_unique<FolderChain>(m_rootFd.get(), rootMount, m_walk);
     m_chain->setReadFlags(O_RDONLY | O_NOATIME);
     m_chainPath = m_root;
+    readFileSystemType();
     return 0;
 }
 

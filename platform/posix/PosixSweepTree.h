@@ -78,6 +78,8 @@ private:
     /** The workers, started with the first listing that has subfolders (null: none). */
     ListingPrefetch *prefetch();
     /** The workers a listing gets without a number given. */
+    /** What the swept file system is: how many workers it wants, how its folders read. */
+    void readFileSystemType();
     int automaticJobs() const;
     /** The swept folder's parent, opened by path, and the root's name in it, while it is still the root. */
     int rootInParent(Fd &parent, QByteArray &name);
@@ -111,6 +113,8 @@ private:
     int m_readOnlyMount = -1; // unknown until asked
     std::unique_ptr<TrashCan> m_trash;
     int m_jobs = 0;
+    bool m_remote = false;
+    bool m_readsToEnd = false;
     bool m_prefetchTried = false;
     std::unique_ptr<ListingPrefetch> m_prefetch;
     quint64 m_refused = 0;

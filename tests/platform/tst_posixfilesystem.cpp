@@ -31,6 +31,7 @@ private slots:
     void listsEntryKinds();
     void listsEntryKinds_data() { resolvers_data(); }
     void listingStopsWhenAsked();
+    void listingReadsPastOneBuffer();
     void listingLeavesAccessTimeAlone();
     void readOnlyMappingAndClearing();
     void readOnlyMappingAndClearing_data() { resolvers_data(); }
@@ -105,6 +106,19 @@ void TestPosixFileSystem::listingStopsWhenAsked()
                  dir.absolute(), [&](const FolderEntry &) { return ++seen < 3; }, nullptr),
              0);
     QCOMPARE(seen, 3);
+}
+
+// Names long enough that the folder takes several reads, the last one short.
+void TestPosixFileSystem::listingReadsPastOneBuffer()
+{
+    TestDir dir;
+    const QString stem(240, QLatin1Char('n'));
+    for (int i = 0; i < 700; ++i)
+        dir.createFile(stem + QString::number(i));
+    auto tree = systemFileSystem().openTree(dir.absolute());
+    int error = -1;
+    QCOMPARE(listing(*tree, dir.absolute(), &error).size(), 700);
+    QCOMPARE(error, 0);
 }
 
 void TestPosixFileSystem::listingLeavesAccessTimeAlone()

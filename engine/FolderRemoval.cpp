@@ -33,7 +33,16 @@ void SweepEngine::reportFailure(const QString &text)
 
 void SweepEngine::noteWaiting(FolderId folder, size_t subfolders, bool sawFiles)
 {
-    setSubfoldersLeft(folder, sawFiles || subfolders >= ListAgain ? ListAgain : quint8(subfolders));
+    setSubfoldersLeft(folder, sawFiles || subfolders >= HoldsKept ? ListAgain : quint8(subfolders));
+}
+
+void SweepEngine::noteKept(FolderId folder)
+{
+    if (folder == m_nodes.root())
+        return;
+    const FolderId parent = m_nodes.parent(folder);
+    if (subfoldersLeft(parent) != ListAgain)
+        setSubfoldersLeft(parent, HoldsKept);
 }
 
 void SweepEngine::noteRemoved(FolderId folder)
@@ -42,7 +51,7 @@ void SweepEngine::noteRemoved(FolderId folder)
         return;
     const FolderId parent = m_nodes.parent(folder);
     const quint8 left = subfoldersLeft(parent);
-    if (left != ListAgain && left > 0)
+    if (left != ListAgain && left != HoldsKept && left > 0)
         setSubfoldersLeft(parent, quint8(left - 1));
 }
 

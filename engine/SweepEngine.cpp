@@ -174,7 +174,9 @@ void SweepEngine::VacuolaExecute()
         }
         const bool found = ScanFolder(n);
         const FolderId dir = ScanList[size_t(n - 1)];
-        if (!found) {
+        if (found) {
+            noteKept(dir);
+        } else {
             if (int(ScanList.size()) == n) {
                 RemoveFolder(dir);
             } else {
@@ -194,11 +196,17 @@ void SweepEngine::VacuolaExecute()
             break;
         pump();
         const FolderId dir = PendingList.back();
-        if (!removeWaitingAtOnce(dir)) {
-            if (!HasSubFolder(dir))
+        // A subfolder that stayed for what it holds is still there: so it
+        // holds a folder, without listing it again, and stays for it in turn.
+        const bool holdsKept = subfoldersLeft(dir) == HoldsKept;
+        if (holdsKept || !removeWaitingAtOnce(dir)) {
+            if (!holdsKept && !HasSubFolder(dir)) {
                 RemoveFolder(dir);
-            else if (folderState(dir) == Cleared)
-                restoreReadOnly(dir, m_nodes.path(dir)); // everything below it is done
+            } else {
+                noteKept(dir);
+                if (folderState(dir) == Cleared)
+                    restoreReadOnly(dir, m_nodes.path(dir)); // everything below it is done
+            }
         }
         PendingList.pop_back();
     }

@@ -118,6 +118,8 @@ private:
      * that found it not empty (or a question was asked): it is to be listed.
      */
     bool removeWaitingAtOnce(FolderId folder);
+    /** Notes that a folder stays for what it holds, and so holds its waiting parent's subfolder. */
+    void noteKept(FolderId folder);
     /** RemoveFolder; `atOnce`: the folder was not listed just now, and none of its files are known. */
     bool removeFolder(FolderId folder, bool atOnce);
     /** Notes that a folder waits for the second phase with `subfolders` of its own. */
@@ -221,13 +223,15 @@ private:
     ProtectedFolders m_protected;
     // By folder, one byte each (a sweep may meet millions): its FolderState in
     // the low bits, and above them, for a waiting folder, how many of the
-    // subfolders its listing saw are still there, or ListAgain when it must be
-    // listed again in the second phase (it held files, its listing failed, or
-    // it has too many to count here).
+    // subfolders its listing saw are still there, HoldsKept when one of them
+    // stays for what it holds, or ListAgain when it must be listed again in
+    // the second phase (it held files, its listing failed, or it has too many
+    // to count here).
     std::vector<quint8> m_folderStates;
     static constexpr quint8 StateMask = 0x07;
     static constexpr int LeftShift = 3;
     static constexpr quint8 ListAgain = 0x1F;
+    static constexpr quint8 HoldsKept = 0x1E;
     static constexpr quint8 Unmet = quint8(ListAgain << LeftShift); // Unknown, and never waited
     bool m_leavesAtOnce = false;     // the tree removes an empty folder without listing it
     std::vector<FolderId> m_cleared; // folders whose bit was added, in order

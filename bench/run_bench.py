@@ -13,7 +13,10 @@ grows with the square of its depth. Every contender runs on a fresh copy of the 
 the order of the contenders turns round from round to round, and every contender
 must leave exactly the folders find leaves.
 
-- R rounds (default 7) of find, sweep_bench and sweep_bench --log on each N tree;
+- R rounds (default 7) of find, sweep_bench, sweep_bench --log and the floor on
+  each N tree, the floor being bench/floor_sweep.cpp: what one thread does at
+  least with the sweep's own calls (rmdir tried first, the mode read before it),
+  and nothing else; it runs on the ext4 image and the share too;
 - W rounds (default 3) of find and the window (Xvfb, started by keyboard, log
   written) on each N tree, each followed by a stop: 中止 chosen about 0.3 s into a
   sweep of the same tree, timed from the key to the finished log;
@@ -58,6 +61,8 @@ MIB = 1024.0 * 1024.0
 
 
 TIME = "/usr/bin/time"  # GNU time (Debian package time)
+# The least one thread does for the job with the sweep's rmdir-first try and mode read (bench/floor_sweep.cpp).
+FLOOR = "floor"
 
 
 def run(cmd):
@@ -175,6 +180,10 @@ class Bench:
                 if logs:
                     result["log_bytes"] = folder_bytes(logs)
                     shutil.rmtree(logs)
+            elif name == FLOOR:
+                cmd = [os.path.join(self.args.build, "bench", "floor_sweep"), "--rmdir-first", "--mode-check", seen]
+                s, rss, out = run(cmd)
+                print("    floor: %s" % out.strip())
             elif name == "window":
                 w = run_window(self.args.build, "sweep", seen)
                 s, rss = w["seconds"], w["peak_kib"]
@@ -242,6 +251,10 @@ def report_tree(label, results, window, stops, big, share=False, ext4=False):
     targets = []
     for name in [n for n in results if n != "find"]:
         s = median(results[name], "seconds")
+        if name == FLOOR:
+            rows.append("| %s | floor_sweep --rmdir-first --mode-check (one thread, no log, journal or event loop) "
+                        "| %.3f s | %.2f | %.1f MiB | |" % (label, s, s / f, peak_mib(results[name])))
+            continue
         peak = peak_mib(results[name])
         log = max(r["log_bytes"] for r in results[name]) / MIB
         rows.append("| %s | sweep_bench%s | %.3f s | %.2f | %.1f MiB | %s |"
@@ -334,7 +347,7 @@ def share_rounds(args, work, window):
     label = "%s broad, latency_fs (%.1f ms)" % ("{:,}".format(made), args.delay_us / 1000.0)
     shape = "%s: %d levels" % (label, make_tree.depth(master))
     print(shape)
-    names = ["find", "sweep"] + (["sweep --jobs 1"] if has_jobs(bench.sweep_bench) else [])
+    names = ["find", "sweep"] + (["sweep --jobs 1"] if has_jobs(bench.sweep_bench) else []) + [FLOOR]
     with Share(args.build, backing, mount, args.delay_us):
         results = bench.rounds(label, master, names, args.share_rounds)
         window_results = bench.rounds(label, master, ["find", "window"], args.share_rounds) if window else None
@@ -402,7 +415,7 @@ def ext4_rounds(args, work):
             master = os.path.join(disk.mount, "master")
             label, line = make_master(master, shape, deep, args.folders, ", ext4 (loop image)")
             shapes.append(line)
-            results = bench.rounds(label, master, ["find", "sweep"], args.ext4_rounds)
+            results = bench.rounds(label, master, ["find", "sweep", FLOOR], args.ext4_rounds)
             r, t = report_tree(label, results, None, None, False, ext4=True)
             rows += r
             targets += t
@@ -466,7 +479,7 @@ def main():
             bench.chain = folders if shape == "chain" else 0
             label, line = make_master(master, shape, deep, folders)
             shapes.append(line)
-            results = bench.rounds(label, master, ["find", "sweep", "sweep --log"],
+            results = bench.rounds(label, master, ["find", "sweep", "sweep --log"] + ([] if big else [FLOOR]),
                                    args.big_rounds if big else args.rounds)
             window_results, stops = None, None
             if window and not big:

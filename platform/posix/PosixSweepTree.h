@@ -77,9 +77,9 @@ private:
     bool stillListed(int depth, const struct stat &listed);
     /** The workers, started with the first listing that has subfolders (null: none). */
     ListingPrefetch *prefetch();
-    /** The workers a listing gets without a number given. */
     /** What the swept file system is: how many workers it wants, how its folders read. */
     void readFileSystemType();
+    /** The workers a listing gets without a number given. */
     int automaticJobs() const;
     /** The swept folder's parent, opened by path, and the root's name in it, while it is still the root. */
     int rootInParent(Fd &parent, QByteArray &name);

@@ -250,8 +250,8 @@ int FolderChain::climb(int from, int to)
         if (!up.valid())
             return lastError();
         struct stat st;
-        if (::fstat(up.get(), &st) != 0)
-            return lastError();
+        if (const int error = statKnown(up.get(), "", AT_EMPTY_PATH, st))
+            return error;
         // Moved, or replaced: the level is opened again by name from above.
         if (st.st_dev != entry.device || st.st_ino != entry.inode)
             return ESTALE;
@@ -271,6 +271,9 @@ int FolderChain::detachedLevel(dev_t rootDevice, ino_t rootInode) const
             continue;
         // Up through ".." to the held level above, each folder on the way the
         // one its level had; a folder that is gone (removed) tells nothing.
+        // Only device and inode are compared, which never change for an open
+        // folder: the attributes the system holds give them, without a round
+        // trip on a share.
         Fd up;
         int from = entry.fd.get();
         for (int step = level - 1; step >= above; --step) {
@@ -281,10 +284,10 @@ int FolderChain::detachedLevel(dev_t rootDevice, ino_t rootInode) const
             struct stat st;
             if (!last) {
                 up.reset(::openat(from, "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
-                if (!up.valid() || ::fstat(up.get(), &st) != 0)
+                if (!up.valid() || statKnown(up.get(), "", AT_EMPTY_PATH, st) != 0)
                     break;
                 from = up.get();
-            } else if (::fstatat(from, "..", &st, 0) != 0) {
+            } else if (statKnown(from, "..", 0, st) != 0) {
                 break;
             }
             const dev_t device = last ? aboveDevice : known->device;
@@ -293,7 +296,7 @@ int FolderChain::detachedLevel(dev_t rootDevice, ino_t rootInode) const
                 return step + 1;
         }
         struct stat st;
-        if (::fstat(entry.fd.get(), &st) != 0)
+        if (statKnown(entry.fd.get(), "", AT_EMPTY_PATH, st) != 0)
             continue;
         aboveDevice = st.st_dev;
         aboveInode = st.st_ino;
@@ -375,7 +378,7 @@ void FolderChain::release(int level, bool remember)
     if (!entry.fd.valid())
         return;
     struct stat st;
-    if (remember && !entry.known && ::fstat(entry.fd.get(), &st) == 0) {
+    if (remember && !entry.known && statKnown(entry.fd.get(), "", AT_EMPTY_PATH, st) == 0) {
         entry.known = true;
         entry.device = st.st_dev;
         entry.inode = st.st_ino;

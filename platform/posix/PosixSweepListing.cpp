@@ -64,6 +64,15 @@ bool readsToEnd(long type)
 // The longest record getdents64 gives: a name of NAME_MAX bytes, its NUL, aligned.
 constexpr size_t LongestEntry = (offsetof(struct dirent64, d_name) + NAME_MAX + 1 + 7) & ~size_t(7);
 
+bool holdsFolder(const std::vector<char> &entries)
+{
+    for (size_t at = 0; at < entries.size(); at += std::strlen(entries.data() + at + 1) + 2) {
+        if (entries[at] == 'd')
+            return true;
+    }
+    return false;
+}
+
 EntryKind kindOf(unsigned char type)
 {
     return type == DT_DIR ? EntryKind::Folder : (type == DT_REG ? EntryKind::File : EntryKind::Other);
@@ -122,6 +131,17 @@ quint64 PosixSweepTree::listingsRefused() const
     return m_refused;
 }
 
+int PosixSweepTree::checkUnchecked(const QString &path, int depth)
+{
+    if (depth == 0 || m_uncheckedPath.isEmpty() || path != m_uncheckedPath)
+        return 0;
+    m_uncheckedPath.clear();
+    if (stillListed(depth, m_uncheckedStat))
+        return 0;
+    ++m_refused;
+    return ESTALE;
+}
+
 bool PosixSweepTree::stillListed(int depth, const struct stat &listed)
 {
     int parent = -1;
@@ -142,6 +162,15 @@ int PosixSweepTree::openToList(const QString &path, int depth, Fd &fd, Prefetche
     }
     if (depth > 0 && m_prefetch && m_prefetch->find(path)) {
         ahead = m_prefetch->take(path);
+        // A folder that holds no folder is never entered: its listing is
+        // checked against what its name leads to only before anything in it
+        // is changed, which a folder that stays for its files never needs.
+        if (ahead.error == 0 && !holdsFolder(ahead.entries)) {
+            m_uncheckedPath = path;
+            m_uncheckedStat = ahead.st;
+            listedAhead = true;
+            return 0;
+        }
         if (ahead.error == 0 && stillListed(depth, ahead.st)) {
             fd = std::move(ahead.fd);
             listedAhead = true;
@@ -169,6 +198,7 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
     int depth = 0;
     if (const int error = resolve(path, depth))
         return error;
+    m_uncheckedPath.clear();
     Fd fd;
     PrefetchedListing ahead;
     bool listedAhead = false;

@@ -216,6 +216,8 @@ int PosixSweepTree::setOwnerWrite(const QString &path, bool writable)
     int depth = 0;
     if (const int error = resolve(path, depth))
         return error;
+    if (const int error = checkUnchecked(path, depth))
+        return error;
     Fd fd;
     int error = openLevel(depth, O_RDONLY, fd);
     bool viaPath = false;
@@ -246,6 +248,8 @@ int PosixSweepTree::regularFile(const QString &folder, const QString &name, int 
 {
     int depth = 0;
     if (const int error = resolve(folder, depth))
+        return error;
+    if (const int error = checkUnchecked(folder, depth))
         return error;
     if (name.contains(QLatin1Char('/')) || name == QLatin1String(".") || name == QLatin1String("..") ||
         !pathBytes(name, rawName))
@@ -297,6 +301,8 @@ int PosixSweepTree::removeFolder(const QString &path)
         return error;
     if (depth == 0)
         return removeRoot();
+    // No check of a listing taken unchecked: rmdir by name removes only an
+    // empty folder, whichever the name leads to now, and never follows a link.
     int parent = -1;
     if (const int error = m_chain->descriptor(depth - 1, parent))
         return error;

@@ -75,6 +75,11 @@ private:
     int openToList(const QString &path, int depth, Fd &fd, PrefetchedListing &ahead, bool &listedAhead);
     /** Whether the folder of a level is still the one a worker listed (device and inode). */
     bool stillListed(int depth, const struct stat &listed);
+    /**
+     * Before anything in a folder is changed: whether the listing taken for it
+     * unchecked was still that of the folder its name leads to (ESTALE if not).
+     */
+    int checkUnchecked(const QString &path, int depth);
     /** The workers, started with the first listing that has subfolders (null: none). */
     ListingPrefetch *prefetch();
     /** What the swept file system is: how many workers it wants, how its folders read. */
@@ -121,6 +126,10 @@ private:
     // The folder listed last, and its status as its listing read it (empty: unknown).
     QString m_listedPath;
     struct stat m_listedStat = {};
+    // A folder listed ahead and taken without checking that its name still
+    // leads to it, and the folder listed then.
+    QString m_uncheckedPath;
+    struct stat m_uncheckedStat = {};
     // The folder whose removal was tried last without success, and its status then.
     QString m_probedPath;
     struct stat m_probedStat = {};

@@ -28,8 +28,8 @@ bool isRegularFile(const QString &path)
 bool privateFolder(const QString &path)
 {
     struct stat st;
-    return path.startsWith(u'/') && ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
-           st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+    return path.startsWith(u'/') && ::lstat(QFile::encodeName(path).constData(), &st) == 0 &&
+           S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
 }
 
 } // namespace

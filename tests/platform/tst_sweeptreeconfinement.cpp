@@ -81,10 +81,13 @@ void TestSweepTreeConfinement::swappedForLinkNeverRedirects_data()
 {
     QTest::addColumn<Resolver>("resolver");
     QTest::addColumn<bool>("ahead");
-    QTest::newRow("openat2") << Resolver::Automatic << false;
-    QTest::newRow("component walk") << Resolver::Walk << false;
+    QTest::addColumn<bool>("filesOnly");
+    QTest::newRow("openat2") << Resolver::Automatic << false << false;
+    QTest::newRow("component walk") << Resolver::Walk << false << false;
     // A worker listed the folder before the swap: its listing is refused.
-    QTest::newRow("openat2, listed ahead") << Resolver::Automatic << true;
+    QTest::newRow("openat2, listed ahead") << Resolver::Automatic << true << false;
+    // Nothing in it is entered: its listing is taken, and refused before the first change.
+    QTest::newRow("openat2, listed ahead, files only") << Resolver::Automatic << true << true;
 }
 
 // A folder swapped for a link to an outside folder while the sweep runs: every
@@ -93,8 +96,12 @@ void TestSweepTreeConfinement::swappedForLinkNeverRedirects()
 {
     QFETCH(Resolver, resolver);
     QFETCH(bool, ahead);
+    QFETCH(bool, filesOnly);
     TestDir dir;
-    dir.createDir(QStringLiteral("root/victim/inner"));
+    if (filesOnly)
+        dir.createFile(QStringLiteral("root/victim/thumbs.db"));
+    else
+        dir.createDir(QStringLiteral("root/victim/inner"));
     dir.createFile(QStringLiteral("outside/canary"), "alive");
     dir.createDir(QStringLiteral("outside/inner"));
     dir.setReadOnly(QStringLiteral("outside/inner"), true);
@@ -106,7 +113,7 @@ void TestSweepTreeConfinement::swappedForLinkNeverRedirects()
         tree->setJobs(2);
         QCOMPARE(listing(*tree, dir.absolute(QStringLiteral("root"))).size(), 1);
         // The workers list the folder, and the folder inside it next.
-        QTRY_COMPARE(posixTree->listingsAhead(), quint64(2));
+        QTRY_COMPARE(posixTree->listingsAhead(), quint64(filesOnly ? 1 : 2));
     } else {
         QCOMPARE(listing(*tree, dir.absolute(QStringLiteral("root/victim"))).size(), 1);
     }
@@ -118,8 +125,15 @@ void TestSweepTreeConfinement::swappedForLinkNeverRedirects()
     const QString victim = dir.absolute(QStringLiteral("root/victim"));
     const QString inner = victim + QStringLiteral("/inner");
     int error = 0;
-    QCOMPARE(listing(*tree, victim, &error).size(), 0);
-    QVERIFY(error != 0);
+    if (filesOnly) {
+        QCOMPARE(listing(*tree, victim, &error).keys(), QStringList{QStringLiteral("thumbs.db")});
+        QCOMPARE(error, 0);
+        QCOMPARE(posixTree->listingsRefused(), quint64(0));
+        QCOMPARE(tree->deleteFile(victim, QStringLiteral("thumbs.db")), ESTALE);
+    } else {
+        QCOMPARE(listing(*tree, victim, &error).size(), 0);
+        QVERIFY(error != 0);
+    }
     QCOMPARE(posixTree->listingsRefused(), quint64(ahead ? 1 : 0));
     bool readOnly = false;
     QVERIFY(tree->folderReadOnly(inner, readOnly) != 0);

@@ -198,15 +198,16 @@ void SweepEngine::VacuolaExecute()
         const FolderId dir = PendingList.back();
         // A subfolder that stayed for what it holds is still there: so it
         // holds a folder, without listing it again, and stays for it in turn.
-        const bool holdsKept = subfoldersLeft(dir) == HoldsKept;
-        if (holdsKept || !removeWaitingAtOnce(dir)) {
-            if (!holdsKept && !HasSubFolder(dir)) {
+        bool kept = subfoldersLeft(dir) == HoldsKept;
+        if (!kept && !removeWaitingAtOnce(dir)) {
+            kept = HasSubFolder(dir);
+            if (!kept)
                 RemoveFolder(dir);
-            } else {
-                noteKept(dir);
-                if (folderState(dir) == Cleared)
-                    restoreReadOnly(dir, m_nodes.path(dir)); // everything below it is done
-            }
+        }
+        if (kept) {
+            noteKept(dir);
+            if (folderState(dir) == Cleared)
+                restoreReadOnly(dir, m_nodes.path(dir)); // everything below it is done
         }
         PendingList.pop_back();
     }

@@ -58,6 +58,7 @@ void listAhead(int parentFd, const QByteArray &name, int flags, const MountKey &
             }
             const size_t length = std::strlen(d->d_name);
             listing.entries.push_back(kindOf(type));
+            listing.holdsFolder = listing.holdsFolder || type == DT_DIR;
             listing.entries.insert(listing.entries.end(), d->d_name, d->d_name + length + 1);
         }
         // A folder this large is listed by the walk as it goes, holding nothing.
@@ -374,7 +375,7 @@ void ListingPrefetch::work()
         // a worker never drops what the walk has yet to take.
         const PrefetchedListing &made = it->second.listing;
         subfolders.clear();
-        if (made.error == 0)
+        if (made.error == 0 && made.holdsFolder)
             subfoldersOf(made.entries, subfolders);
         if (!subfolders.empty() && m_queued + m_bare + subfolders.size() <= MaxQueued)
             queueLocked(it->second.path, made.fd.get(), subfolders, flags, seq, closing);

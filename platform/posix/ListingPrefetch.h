@@ -26,7 +26,8 @@ struct PrefetchedListing
     struct stat st = {}; // read right after the open
     // Per entry: its kind ('d' folder, 'f' regular file, 'o' anything else), its name, a NUL.
     std::vector<char> entries;
-    int error = 0; // the folder could not be listed so: the walk lists it itself
+    bool holdsFolder = false; // one of the entries is a folder
+    int error = 0;            // the folder could not be listed so: the walk lists it itself
 };
 
 /**

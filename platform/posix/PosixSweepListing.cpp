@@ -64,15 +64,6 @@ bool readsToEnd(long type)
 // The longest record getdents64 gives: a name of NAME_MAX bytes, its NUL, aligned.
 constexpr size_t LongestEntry = (offsetof(struct dirent64, d_name) + NAME_MAX + 1 + 7) & ~size_t(7);
 
-bool holdsFolder(const std::vector<char> &entries)
-{
-    for (size_t at = 0; at < entries.size(); at += std::strlen(entries.data() + at + 1) + 2) {
-        if (entries[at] == 'd')
-            return true;
-    }
-    return false;
-}
-
 EntryKind kindOf(unsigned char type)
 {
     return type == DT_DIR ? EntryKind::Folder : (type == DT_REG ? EntryKind::File : EntryKind::Other);
@@ -133,7 +124,7 @@ quint64 PosixSweepTree::listingsRefused() const
 
 int PosixSweepTree::checkUnchecked(const QString &path, int depth)
 {
-    if (depth == 0 || m_uncheckedPath.isEmpty() || path != m_uncheckedPath)
+    if (path != m_uncheckedPath)
         return 0;
     m_uncheckedPath.clear();
     if (stillListed(depth, m_uncheckedStat))
@@ -165,7 +156,7 @@ int PosixSweepTree::openToList(const QString &path, int depth, Fd &fd, Prefetche
         // A folder that holds no folder is never entered: its listing is
         // checked against what its name leads to only before anything in it
         // is changed, which a folder that stays for its files never needs.
-        if (ahead.error == 0 && !holdsFolder(ahead.entries)) {
+        if (ahead.error == 0 && !ahead.holdsFolder) {
             m_uncheckedPath = path;
             m_uncheckedStat = ahead.st;
             listedAhead = true;

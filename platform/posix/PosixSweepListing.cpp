@@ -9,8 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstddef>
 #include <cstring>
 #include <dirent.h>
 #include <thread>
@@ -46,24 +44,6 @@ bool remote(long type)
     }
 }
 
-// File systems whose getdents fills the buffer until the folder ends: a read
-// that left room for the longest entry read the folder to its end, which
-// spares the read that would only say so. A share answers in pieces.
-bool readsToEnd(long type)
-{
-    switch (static_cast<unsigned long>(type)) {
-    case TMPFS_MAGIC:
-    case RAMFS_MAGIC:
-    case EXT4_SUPER_MAGIC: // ext2 and ext3 too
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The longest record getdents64 gives: a name of NAME_MAX bytes, its NUL, aligned.
-constexpr size_t LongestEntry = (offsetof(struct dirent64, d_name) + NAME_MAX + 1 + 7) & ~size_t(7);
-
 EntryKind kindOf(unsigned char type)
 {
     return type == DT_DIR ? EntryKind::Folder : (type == DT_REG ? EntryKind::File : EntryKind::Other);
@@ -82,7 +62,6 @@ void PosixSweepTree::readFileSystemType()
     if (::fstatfs(m_rootFd.get(), &fs) != 0)
         return;
     m_remote = remote(long(fs.f_type));
-    m_readsToEnd = readsToEnd(long(fs.f_type));
 }
 
 int PosixSweepTree::automaticJobs() const
@@ -255,8 +234,6 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
                 }
                 offer(rawName, std::strlen(rawName), type);
             }
-            if (m_readsToEnd && size_t(read) + LongestEntry <= buffer.size())
-                break;
         }
         m_buffer.swap(buffer);
     }

@@ -119,7 +119,6 @@ private:
     std::unique_ptr<TrashCan> m_trash;
     int m_jobs = 0;
     bool m_remote = false;
-    bool m_readsToEnd = false;
     bool m_prefetchTried = false;
     std::unique_ptr<ListingPrefetch> m_prefetch;
     quint64 m_refused = 0;

@@ -101,14 +101,22 @@ quint64 PosixSweepTree::listingsRefused() const
     return m_refused;
 }
 
-int PosixSweepTree::checkUnchecked(const QString &path, int depth)
+int PosixSweepTree::checkUnchecked(const QString &path, int fd)
 {
     if (path != m_uncheckedPath)
         return 0;
-    m_uncheckedPath.clear();
-    if (stillListed(depth, m_uncheckedStat))
+    // The descriptor itself, not the name once more: what a change goes
+    // through is then the folder that was listed.
+    struct stat st;
+    if (!m_uncheckedRefused && fd >= 0 && statKnown(fd, "", AT_EMPTY_PATH, st) == 0 &&
+        st.st_dev == m_uncheckedStat.st_dev && st.st_ino == m_uncheckedStat.st_ino) {
+        m_uncheckedPath.clear();
         return 0;
-    ++m_refused;
+    }
+    if (!m_uncheckedRefused) {
+        m_uncheckedRefused = true;
+        ++m_refused;
+    }
     return ESTALE;
 }
 
@@ -138,6 +146,7 @@ int PosixSweepTree::openToList(const QString &path, int depth, Fd &fd, Prefetche
         if (ahead.error == 0 && !ahead.holdsFolder) {
             m_uncheckedPath = path;
             m_uncheckedStat = ahead.st;
+            m_uncheckedRefused = false;
             listedAhead = true;
             return 0;
         }
@@ -168,7 +177,10 @@ int PosixSweepTree::listFolder(const QString &path, const FolderVisitor &visit, 
     int depth = 0;
     if (const int error = resolve(path, depth))
         return error;
-    m_uncheckedPath.clear();
+    // Listed again: what this listing finds is what counts. Another folder's
+    // listing leaves a pending check as it is.
+    if (path == m_uncheckedPath)
+        m_uncheckedPath.clear();
     Fd fd;
     PrefetchedListing ahead;
     bool listedAhead = false;

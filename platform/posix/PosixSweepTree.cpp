@@ -216,8 +216,6 @@ int PosixSweepTree::setOwnerWrite(const QString &path, bool writable)
     int depth = 0;
     if (const int error = resolve(path, depth))
         return error;
-    if (const int error = checkUnchecked(path, depth))
-        return error;
     Fd fd;
     int error = openLevel(depth, O_RDONLY, fd);
     bool viaPath = false;
@@ -226,6 +224,9 @@ int PosixSweepTree::setOwnerWrite(const QString &path, bool writable)
         error = openLevel(depth, O_PATH, fd);
         viaPath = true;
     }
+    const bool unchecked = path == m_uncheckedPath;
+    if (const int stale = checkUnchecked(path, error == 0 ? fd.get() : -1))
+        return stale;
     if (error != 0)
         return error;
     struct stat st;
@@ -235,6 +236,10 @@ int PosixSweepTree::setOwnerWrite(const QString &path, bool writable)
     if (!viaPath) {
         if (::fchmod(fd.get(), mode) != 0)
             return lastError();
+        // Just found to be the folder listed ahead: what is deleted in it next
+        // goes through this descriptor.
+        if (unchecked && depth > 0)
+            m_chain->hold(depth, std::move(fd));
         return 0;
     }
     // fchmod refuses an O_PATH descriptor; its /proc entry names the same inode.
@@ -249,15 +254,16 @@ int PosixSweepTree::regularFile(const QString &folder, const QString &name, int 
     int depth = 0;
     if (const int error = resolve(folder, depth))
         return error;
-    if (const int error = checkUnchecked(folder, depth))
-        return error;
     if (name.contains(QLatin1Char('/')) || name == QLatin1String(".") || name == QLatin1String("..") ||
         !pathBytes(name, rawName))
         return EINVAL;
     if (rawName.size() > NAME_MAX)
         return ENAMETOOLONG;
-    if (const int error = m_chain->descriptor(depth, fd))
-        return error;
+    const int opened = m_chain->descriptor(depth, fd);
+    if (const int stale = checkUnchecked(folder, opened == 0 ? fd : -1))
+        return stale;
+    if (opened != 0)
+        return opened;
     struct stat st;
     if (::fstatat(fd, rawName.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return lastError();

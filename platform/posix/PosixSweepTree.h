@@ -76,10 +76,11 @@ private:
     /** Whether the folder of a level is still the one a worker listed (device and inode). */
     bool stillListed(int depth, const struct stat &listed);
     /**
-     * Before anything in a folder is changed: whether the listing taken for it
-     * unchecked was still that of the folder its name leads to (ESTALE if not).
+     * Before anything in a folder is changed through `fd` (-1: it could not be
+     * opened): whether that is the folder whose listing was taken unchecked
+     * (ESTALE if not, for that change and every later one).
      */
-    int checkUnchecked(const QString &path, int depth);
+    int checkUnchecked(const QString &path, int fd);
     /** The workers, started with the first listing that has subfolders (null: none). */
     ListingPrefetch *prefetch();
     /** What the swept file system is: how many workers it wants, how its folders read. */
@@ -126,9 +127,10 @@ private:
     QString m_listedPath;
     struct stat m_listedStat = {};
     // A folder listed ahead and taken without checking that its name still
-    // leads to it, and the folder listed then.
+    // leads to it, the folder listed then, and whether a check found it gone.
     QString m_uncheckedPath;
     struct stat m_uncheckedStat = {};
+    bool m_uncheckedRefused = false;
     // The folder whose removal was tried last without success, and its status then.
     QString m_probedPath;
     struct stat m_probedStat = {};

@@ -82,21 +82,25 @@ void TestSweepTreeConfinement::swappedForLinkNeverRedirects_data()
     QTest::addColumn<Resolver>("resolver");
     QTest::addColumn<bool>("ahead");
     QTest::addColumn<bool>("filesOnly");
-    QTest::newRow("openat2") << Resolver::Automatic << false << false;
-    QTest::newRow("component walk") << Resolver::Walk << false << false;
+    QTest::addColumn<bool>("forFolder");
+    QTest::newRow("openat2") << Resolver::Automatic << false << false << false;
+    QTest::newRow("component walk") << Resolver::Walk << false << false << false;
     // A worker listed the folder before the swap: its listing is refused.
-    QTest::newRow("openat2, listed ahead") << Resolver::Automatic << true << false;
+    QTest::newRow("openat2, listed ahead") << Resolver::Automatic << true << false << false;
     // Nothing in it is entered: its listing is taken, and refused before the first change.
-    QTest::newRow("openat2, listed ahead, files only") << Resolver::Automatic << true << true;
+    QTest::newRow("openat2, listed ahead, files only") << Resolver::Automatic << true << true << false;
+    QTest::newRow("openat2, listed ahead, files only, for a folder")
+        << Resolver::Automatic << true << true << true;
 }
 
-// A folder swapped for a link to an outside folder while the sweep runs: every
-// operation through the link fails and nothing outside changes.
+// A folder swapped for a link to an outside folder (or another folder) while
+// the sweep runs: every operation through it fails and nothing outside changes.
 void TestSweepTreeConfinement::swappedForLinkNeverRedirects()
 {
     QFETCH(Resolver, resolver);
     QFETCH(bool, ahead);
     QFETCH(bool, filesOnly);
+    QFETCH(bool, forFolder);
     TestDir dir;
     if (filesOnly)
         dir.createFile(QStringLiteral("root/victim/thumbs.db"));
@@ -119,7 +123,10 @@ void TestSweepTreeConfinement::swappedForLinkNeverRedirects()
     }
 
     QVERIFY(QDir(dir.absolute(QStringLiteral("root/victim"))).removeRecursively());
-    dir.createSymlink(QStringLiteral("root/victim"), dir.absolute(QStringLiteral("outside")));
+    if (forFolder)
+        dir.createFile(QStringLiteral("root/victim/report.txt"), "kept");
+    else
+        dir.createSymlink(QStringLiteral("root/victim"), dir.absolute(QStringLiteral("outside")));
     const QStringList before = dir.tree();
 
     const QString victim = dir.absolute(QStringLiteral("root/victim"));

@@ -83,7 +83,7 @@ private:
     int checkUnchecked(const QString &path, int fd);
     /** The workers, started with the first listing that has subfolders (null: none). */
     ListingPrefetch *prefetch();
-    /** What the swept file system is: how many workers it wants, how its folders read. */
+    /** What the swept file system is: how many workers it wants. */
     void readFileSystemType();
     /** The workers a listing gets without a number given. */
     int automaticJobs() const;

@@ -61,6 +61,7 @@ void ProtectedFolders::prepare(const ExclusionRegister &exclusions, FileSystem &
     m_paths.clear();
     m_lastNames.clear();
     m_identities.clear();
+    m_buckets.reset();
 
     QStringList paths = systemProtectedFolders(exclusions.systemSources(), fileSystem);
     for (const QString &stored : exclusions.patterns()) {
@@ -72,13 +73,13 @@ void ProtectedFolders::prepare(const ExclusionRegister &exclusions, FileSystem &
         else if (pattern.contains(u'*') || pattern.contains(u'?'))
             m_wildcards.append(pattern);
         else
-            m_names.insert(key(pattern));
+            insertKey(m_names, key(pattern));
     }
     for (const QString &folder : keptFolders)
         paths.append(ExclusionRegister::normalized(folder));
     for (const QString &path : std::as_const(paths)) {
         m_paths.insert(path);
-        m_lastNames.insert(key(lastComponent(path)));
+        insertKey(m_lastNames, key(lastComponent(path)));
         // The same folder reached by another path (a home below a linked folder) is still found.
         const FolderIdentity identity = fileSystem.folderIdentity(path);
         if (identity.exists)
@@ -104,9 +105,29 @@ QString ProtectedFolders::key(const QString &name) const
     return m_ignoreCase ? name.toCaseFolded() : name;
 }
 
+size_t ProtectedFolders::bucket(QStringView key)
+{
+    // The length and the outer characters, mixed; the top byte of the product is the bucket.
+    const quint32 first = key.isEmpty() ? 0 : key.front().unicode();
+    const quint32 last = key.isEmpty() ? 0 : key.back().unicode();
+    const quint32 mixed = (quint32(key.size()) * 0x9E3779B1u) ^ (first * 0x85EBCA77u) ^ (last * 0xC2B2AE3Du);
+    return size_t((mixed * 0x27D4EB2Du) >> 24);
+}
+
+void ProtectedFolders::insertKey(QSet<QString> &set, const QString &key)
+{
+    set.insert(key);
+    m_buckets.set(bucket(key));
+}
+
+bool ProtectedFolders::mayHold(const QSet<QString> &set, const QString &key) const
+{
+    return !set.isEmpty() && m_buckets.test(bucket(key)) && set.contains(key);
+}
+
 bool ProtectedFolders::matchesName(const QString &name) const
 {
-    if (!m_names.isEmpty() && m_names.contains(key(name)))
+    if (mayHold(m_names, key(name)))
         return true;
     for (const QString &pattern : m_wildcards) {
         if (wildcardMatch(pattern, name, m_ignoreCase))
@@ -117,7 +138,7 @@ bool ProtectedFolders::matchesName(const QString &name) const
 
 bool ProtectedFolders::isProtectedName(const QString &name) const
 {
-    return !m_lastNames.isEmpty() && m_lastNames.contains(key(name));
+    return mayHold(m_lastNames, key(name));
 }
 
 bool ProtectedFolders::isProtectedPath(const QString &path) const

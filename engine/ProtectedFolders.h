@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <bitset>
 #include <utility>
 
 namespace Vacuola {
@@ -14,9 +15,10 @@ class FileSystem;
 
 /**
  * What one sweep keeps as content: the folders the exclusion register protects,
- * read once when the sweep starts. Looking up a folder costs a set lookup and
- * the wildcard patterns; its identity on disk is read only for a folder named
- * like one of the protected paths.
+ * read once when the sweep starts. Looking up a folder costs a set lookup, which
+ * most names skip as their length and outer letters fall in no key's bucket,
+ * and the wildcard patterns; its identity on disk is read only for a folder
+ * named like one of the protected paths.
  */
 class ProtectedFolders final
 {
@@ -42,6 +44,9 @@ public:
 
 private:
     QString key(const QString &name) const;
+    static size_t bucket(QStringView key);
+    void insertKey(QSet<QString> &set, const QString &key);
+    bool mayHold(const QSet<QString> &set, const QString &key) const;
     bool matchesName(const QString &name) const;
     bool isProtectedName(const QString &name) const;
     bool isProtectedPath(const QString &path) const;
@@ -54,6 +59,9 @@ private:
     QSet<QString> m_paths;                          // protected folders by path
     QSet<QString> m_lastNames;                      // their last components, as keys
     QSet<std::pair<quint64, quint64>> m_identities; // and by device and inode
+    // The buckets of every key in m_names and m_lastNames: most names met fall in
+    // none, and are told apart from every key without hashing them.
+    std::bitset<256> m_buckets;
 };
 
 } // namespace Vacuola

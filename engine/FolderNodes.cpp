@@ -16,6 +16,7 @@ void FolderNodes::clear(const QString &rootPath)
     // The memory of a large sweep goes back to the system with it.
     std::vector<quint32>().swap(m_nameStarts);
     std::vector<Siblings>().swap(m_siblings);
+    m_lastRun = 0;
     std::vector<bool>().swap(m_onChain);
     m_names = QByteArray();
     m_nameStarts.push_back(0);
@@ -57,10 +58,19 @@ FolderNodes::Id FolderNodes::add(Id parent, QStringView name)
 
 FolderNodes::Id FolderNodes::parent(Id id) const
 {
-    // The last run that starts at or before the folder.
+    // The walk asks about a few folders near each other in turn: the run found
+    // last usually holds the folder, or the next one does.
+    for (size_t run = m_lastRun; run < m_siblings.size() && run <= m_lastRun + 1; ++run) {
+        if (m_siblings[run].first <= id && id < runEnd(run)) {
+            m_lastRun = run;
+            return m_siblings[run].parent;
+        }
+    }
+    // Otherwise the last run that starts at or before the folder.
     const auto run =
         std::upper_bound(m_siblings.cbegin(), m_siblings.cend(), id,
                          [](Id folder, const Siblings &siblings) { return folder < siblings.first; });
+    m_lastRun = size_t(std::distance(m_siblings.cbegin(), run)) - 1;
     return std::prev(run)->parent;
 }
 

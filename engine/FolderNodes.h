@@ -64,6 +64,7 @@ private:
         Id parent;
     };
     std::vector<Siblings> m_siblings;
+    mutable size_t m_lastRun = 0; // where parent() found the last folder
     // Names of Latin-1 characters as one byte each, others as UTF-16 at an even offset.
     QByteArray m_names;
     // The folders whose path m_path is, from the root down, and where each one's ends in it.

@@ -37,9 +37,16 @@ QString decoded(QByteArrayView field)
 
 void appendMeta(QByteArray &out, const FolderMeta &meta)
 {
-    const auto field = [&out](auto number, int base = 10) {
-        out += '\t';
-        appendNumber(out, number, base);
+    // Made in place and appended at once: a journal holds one of these for
+    // nearly every folder a sweep removes.
+    std::array<char, 7 * 24> text;
+    char *const end = text.data() + text.size();
+    char *at = text.data();
+    const auto field = [&at, end](auto number, int base = 10) {
+        // Seven fields of at most 20 digits and a sign always fit.
+        if (at < end)
+            *at++ = '\t';
+        at = std::to_chars(at, end, number, base).ptr;
     };
     field(meta.mode, 8);
     field(meta.owner);
@@ -48,6 +55,7 @@ void appendMeta(QByteArray &out, const FolderMeta &meta)
     field(meta.accessNanoseconds);
     field(meta.modifySeconds);
     field(meta.modifyNanoseconds);
+    out.append(text.data(), at - text.data());
 }
 
 Fields split(QByteArrayView line)

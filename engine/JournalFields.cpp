@@ -6,6 +6,16 @@ namespace Vacuola::JournalFields {
 
 void appendEncoded(QByteArray &out, QStringView text)
 {
+    // Most names are printable ASCII, which stands for itself.
+    const auto plain = [](QChar c) {
+        return c.unicode() >= 0x20 && c.unicode() < 0x7F && c != u'%';
+    };
+    if (std::all_of(text.begin(), text.end(), plain)) {
+        const qsizetype at = out.size();
+        out.resize(at + text.size());
+        std::transform(text.begin(), text.end(), out.data() + at, [](QChar c) { return char(c.unicode()); });
+        return;
+    }
     const QByteArray utf8 = text.toUtf8();
     const auto special = [](char c) {
         const auto byte = static_cast<unsigned char>(c);

@@ -59,6 +59,8 @@ void TestUndo::undoesSweep_data()
         << 0 << QString() << QString() << QStringList() << true << QStringLiteral("paths");
     QTest::newRow("a journal cut short: what it tells of is undone")
         << 0 << QString() << QString() << QStringList() << true << QStringLiteral("cut");
+    QTest::newRow("names with %, a tab and kanji")
+        << 7 << QString() << QString() << QStringList() << false << QStringLiteral("names");
     QTest::newRow("a journal past 16 MiB")
         << 7 << QString() << QString() << QStringList() << false << QStringLiteral("long");
     QTest::newRow("a name taken meanwhile")
@@ -89,11 +91,16 @@ void TestUndo::undoesSweep()
         made << QStringLiteral("a") << QStringLiteral("a/b") << QStringLiteral("a/c") << QStringLiteral("d");
         rig.area.createFile(QStringLiteral("root/d/desktop.ini"), "x");
     }
+    // Each odd name alone in its kind: "%41" (read as "A" unless written as "%2541"), a tab or a kanji.
+    const QStringList endings =
+        journal == QLatin1String("names")
+            ? QStringList{QStringLiteral("%41"), QStringLiteral("\t"), QStringLiteral("日")}
+            : QStringList{QString()};
     QRandomGenerator random{quint32(seed)};
     for (qsizetype i = 0; seed != 0 && i < made.size() && made.size() < 80; ++i) {
         for (int c = int(random.bounded(made.size() < 4 ? 2 : 5)); c < 4; ++c)
-            made << made[i] + (made[i].isEmpty() ? QString() : QStringLiteral("/")) +
-                        QStringLiteral("f%1").arg(made.size());
+            made << made[i] + (made[i].isEmpty() ? QString() : QStringLiteral("/")) + QLatin1Char('f') +
+                        QString::number(made.size()) + endings[made.size() % endings.size()];
         if (random.bounded(6) == 0 && i > 0)
             rig.area.createFile(QStringLiteral("root/") + made[i] + QStringLiteral("/keep.txt"), "x");
     }

@@ -22,6 +22,7 @@ void ProtectedFoldersTest::protectedFoldersStay_data()
     QTest::addColumn<QString>("fstab");
     QTest::addColumn<QStringList>("remaining");
     QTest::addColumn<bool>("rootKept");
+    QTest::addColumn<bool>("caseBlind"); // the swept folder's file system ignores letter case
 
     const QStringList none;
     QTest::newRow("git working copy after gc, lost+found, empty folder beside")
@@ -33,7 +34,7 @@ void ProtectedFoldersTest::protectedFoldersStay_data()
                        QStringLiteral("proj/.git/"),          QStringLiteral("proj/.git/branches/"),
                        QStringLiteral("proj/.git/refs/"),     QStringLiteral("proj/.git/refs/heads/"),
                        QStringLiteral("proj/.git/refs/tags/")}
-        << true;
+        << true << false;
     QTest::newRow("name pattern with * and ?, letter case kept")
         << QStringList{QStringLiteral("build-01/x"), QStringLiteral("build-1"), QStringLiteral("Build-01"),
                        QStringLiteral("a/.Trash-1000/files"), QStringLiteral("a/.trash-1000")}
@@ -41,12 +42,12 @@ void ProtectedFoldersTest::protectedFoldersStay_data()
         << QStringList{QStringLiteral("a/"), QStringLiteral("a/.Trash-1000/"),
                        QStringLiteral("a/.Trash-1000/files/"), QStringLiteral("build-01/"),
                        QStringLiteral("build-01/x/")}
-        << true;
+        << true << false;
     QTest::newRow("absolute path, trailing slash")
         << QStringList{QStringLiteral("keep/me/x"), QStringLiteral("keep/other"), QStringLiteral("me")}
         << QStringList{QStringLiteral("{root}/keep/me/")} << QString() << QString()
         << QStringList{QStringLiteral("keep/"), QStringLiteral("keep/me/"), QStringLiteral("keep/me/x/")}
-        << true;
+        << true << false;
     QTest::newRow("XDG folders and the trash of the home, not the home itself")
         << QStringList{QStringLiteral("Templates"), QStringLiteral("Public Share"), QStringLiteral("Music"),
                        QStringLiteral(".local/share/Trash/files")}
@@ -63,19 +64,26 @@ void ProtectedFoldersTest::protectedFoldersStay_data()
                        QStringLiteral(".local/share/Trash/files/"),
                        QStringLiteral("Public Share/"),
                        QStringLiteral("Templates/")}
-        << true;
+        << true << false;
     QTest::newRow("fstab mount points, none and swap skipped")
         << QStringList{QStringLiteral("mnt/backup disk"), QStringLiteral("mnt/other")} << none << QString()
         << QStringLiteral("# <file system> <mount point> <type>\nUUID=1 / ext4 defaults 0 1\n"
                           "/dev/sdb1\t{root}/mnt/backup\\040disk  ext4 noauto 0 2\n/swap none swap sw 0 0\n"
                           "#/dev/sdc1 {root}/mnt/other ext4 noauto 0 2\n")
-        << QStringList{QStringLiteral("mnt/"), QStringLiteral("mnt/backup disk/")} << true;
+        << QStringList{QStringLiteral("mnt/"), QStringLiteral("mnt/backup disk/")} << true << false;
+    QTest::newRow("letter case ignored where the file system ignores it")
+        << QStringList{QStringLiteral("p/.GIT/refs"), QStringLiteral("Lost+Found"), QStringLiteral("cvs"),
+                       QStringLiteral("gone")}
+        << none << QString() << QString()
+        << QStringList{QStringLiteral("Lost+Found/"), QStringLiteral("cvs/"), QStringLiteral("p/"),
+                       QStringLiteral("p/.GIT/"), QStringLiteral("p/.GIT/refs/")}
+        << true << true;
     QTest::newRow("swept folder protected: its empty folders go, it stays")
         << QStringList{QStringLiteral("a/b")} << QStringList{QStringLiteral("root")} << QString() << QString()
-        << none << true;
+        << none << true << false;
     QTest::newRow("swept folder inside a protected one is swept")
         << QStringList{QStringLiteral("a/b")} << QStringList{QStringLiteral("{area}")} << QString()
-        << QString() << none << false;
+        << QString() << none << false << false;
 }
 
 void ProtectedFoldersTest::protectedFoldersStay()
@@ -86,8 +94,11 @@ void ProtectedFoldersTest::protectedFoldersStay()
     QFETCH(QString, fstab);
     QFETCH(QStringList, remaining);
     QFETCH(bool, rootKept);
+    QFETCH(bool, caseBlind);
 
     EngineRig rig;
+    if (caseBlind)
+        rig.fs.caseBlind << rig.root();
     const auto paths = [&rig](QString text) {
         return text.replace(QStringLiteral("{root}"), rig.root())
             .replace(QStringLiteral("{area}"), rig.area.absolute());
@@ -101,7 +112,7 @@ void ProtectedFoldersTest::protectedFoldersStay()
     if (!fstab.isEmpty())
         rig.area.createFile(QStringLiteral("fstab"), paths(fstab).toUtf8());
 
-    DryRun dryRun(rig.window, rig.files, systemFileSystem(), rig.clock, rig.editor, rig.exclusions);
+    DryRun dryRun(rig.window, rig.files, rig.fs, rig.clock, rig.editor, rig.exclusions);
     dryRun.run(rig.root());
     QStringList swept;
     rig.engine.setFolderLineObserver([&swept](const QString &line) { swept << line; });

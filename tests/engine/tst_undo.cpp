@@ -59,7 +59,7 @@ void TestUndo::undoesSweep_data()
         << 0 << QString() << QString() << QStringList() << true << QStringLiteral("paths");
     QTest::newRow("a journal cut short: what it tells of is undone")
         << 0 << QString() << QString() << QStringList() << true << QStringLiteral("cut");
-    QTest::newRow("names with %, a tab and kanji")
+    QTest::newRow("names with %, a tab, é and a kanji")
         << 7 << QString() << QString() << QStringList() << false << QStringLiteral("names");
     QTest::newRow("a journal past 16 MiB")
         << 7 << QString() << QString() << QStringList() << false << QStringLiteral("long");
@@ -91,11 +91,12 @@ void TestUndo::undoesSweep()
         made << QStringLiteral("a") << QStringLiteral("a/b") << QStringLiteral("a/c") << QStringLiteral("d");
         rig.area.createFile(QStringLiteral("root/d/desktop.ini"), "x");
     }
-    // Each odd name alone in its kind: "%41" (read as "A" unless written as "%2541"), a tab or a kanji.
-    const QStringList endings =
-        journal == QLatin1String("names")
-            ? QStringList{QStringLiteral("%41"), QStringLiteral("\t"), QStringLiteral("日")}
-            : QStringList{QString()};
+    // Each odd name alone in its kind: "%41" (read as "A" unless written as "%2541"), a tab, a Latin-1
+    // letter (one byte unless written as UTF-8) or a kanji.
+    const QStringList endings = journal == QLatin1String("names")
+                                    ? QStringList{QStringLiteral("%41"), QStringLiteral("\t"),
+                                                  QStringLiteral("é"), QStringLiteral("日")}
+                                    : QStringList{QString()};
     QRandomGenerator random{quint32(seed)};
     for (qsizetype i = 0; seed != 0 && i < made.size() && made.size() < 80; ++i) {
         for (int c = int(random.bounded(made.size() < 4 ? 2 : 5)); c < 4; ++c)

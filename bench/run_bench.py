@@ -290,6 +290,8 @@ def report_tree(label, results, window, stops, big, share=False, ext4=False):
         rows.append("| %s | stop chosen about %.2f s into a window sweep, to the finished log | %.3f s | | | |"
                     % (label, stops["after"], st))
         targets.append("%s, stop: %.3f s (at most 0.1 s: %s)" % (label, st, verdict(max(stops["seconds"]) <= 0.1)))
+    elif stops:
+        targets.append("%s, stop: not measured, every sweep ended before its stop was chosen" % label)
     return rows, targets
 
 

@@ -229,21 +229,24 @@ int PosixSweepTree::setOwnerWrite(const QString &path, bool writable)
         return stale;
     if (error != 0)
         return error;
+    const int folder = fd.get();
+    if (unchecked) {
+        // Just found to be the folder listed ahead: what is deleted in it next
+        // goes through this descriptor, whatever comes of the change. An O_PATH
+        // one is not kept, so the next change opens the folder and checks again.
+        if (viaPath)
+            m_uncheckedPath = path;
+        else if (depth > 0)
+            m_chain->hold(depth, std::move(fd));
+    }
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0)
+    if (::fstat(folder, &st) != 0)
         return lastError();
     const mode_t mode = writable ? (st.st_mode & 07777) | S_IWUSR : (st.st_mode & 07777) & ~mode_t(S_IWUSR);
-    if (!viaPath) {
-        if (::fchmod(fd.get(), mode) != 0)
-            return lastError();
-        // Just found to be the folder listed ahead: what is deleted in it next
-        // goes through this descriptor.
-        if (unchecked && depth > 0)
-            m_chain->hold(depth, std::move(fd));
-        return 0;
-    }
+    if (!viaPath)
+        return ::fchmod(folder, mode) == 0 ? 0 : lastError();
     // fchmod refuses an O_PATH descriptor; its /proc entry names the same inode.
-    const QByteArray proc = "/proc/self/fd/" + QByteArray::number(fd.get());
+    const QByteArray proc = "/proc/self/fd/" + QByteArray::number(folder);
     if (::chmod(proc.constData(), mode) != 0)
         return lastError();
     return 0;

@@ -49,6 +49,12 @@ EntryKind kindOf(unsigned char type)
     return type == DT_DIR ? EntryKind::Folder : (type == DT_REG ? EntryKind::File : EntryKind::Other);
 }
 
+// The same file: device and inode.
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 } // namespace
 
 void PosixSweepTree::setJobs(int jobs)
@@ -109,7 +115,7 @@ int PosixSweepTree::checkUnchecked(const QString &path, int fd)
     // through is then the folder that was listed.
     struct stat st;
     if (!m_uncheckedRefused && fd >= 0 && statKnown(fd, "", AT_EMPTY_PATH, st) == 0 &&
-        st.st_dev == m_uncheckedStat.st_dev && st.st_ino == m_uncheckedStat.st_ino) {
+        sameFile(st, m_uncheckedStat)) {
         m_uncheckedPath.clear();
         return 0;
     }
@@ -126,7 +132,7 @@ bool PosixSweepTree::stillListed(int depth, const struct stat &listed)
     struct stat st;
     return m_chain->descriptor(depth - 1, parent) == 0 &&
            statKnown(parent, m_chain->name(depth).constData(), AT_SYMLINK_NOFOLLOW, st) == 0 &&
-           S_ISDIR(st.st_mode) && st.st_dev == listed.st_dev && st.st_ino == listed.st_ino;
+           S_ISDIR(st.st_mode) && sameFile(st, listed);
 }
 
 int PosixSweepTree::openToList(const QString &path, int depth, Fd &fd, PrefetchedListing &ahead,

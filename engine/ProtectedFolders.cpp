@@ -86,13 +86,15 @@ void ProtectedFolders::prepare(const ExclusionRegister &exclusions, FileSystem &
             m_identities.insert({identity.device, identity.inode});
     }
     const QString rootName = lastComponent(root);
-    m_root = matchesName(rootName) || (isProtectedName(rootName) && isProtectedPath(root));
+    const QString rootKey = key(rootName);
+    m_root = matchesName(rootName, rootKey) || (isProtectedName(rootKey) && isProtectedPath(root));
 }
 
 bool ProtectedFolders::contains(const QString &parent, const QString &name) const
 {
     // The path is built only for a folder named like a protected one.
-    return matchesName(name) || (isProtectedName(name) && isProtectedPath(parent + u'/' + name));
+    const QString folded = key(name);
+    return matchesName(name, folded) || (isProtectedName(folded) && isProtectedPath(parent + u'/' + name));
 }
 
 bool ProtectedFolders::containsRoot() const
@@ -125,9 +127,9 @@ bool ProtectedFolders::mayHold(const QSet<QString> &set, const QString &key) con
     return !set.isEmpty() && m_buckets.test(bucket(key)) && set.contains(key);
 }
 
-bool ProtectedFolders::matchesName(const QString &name) const
+bool ProtectedFolders::matchesName(const QString &name, const QString &nameKey) const
 {
-    if (mayHold(m_names, key(name)))
+    if (mayHold(m_names, nameKey))
         return true;
     for (const QString &pattern : m_wildcards) {
         if (wildcardMatch(pattern, name, m_ignoreCase))
@@ -136,9 +138,9 @@ bool ProtectedFolders::matchesName(const QString &name) const
     return false;
 }
 
-bool ProtectedFolders::isProtectedName(const QString &name) const
+bool ProtectedFolders::isProtectedName(const QString &nameKey) const
 {
-    return mayHold(m_lastNames, key(name));
+    return mayHold(m_lastNames, nameKey);
 }
 
 bool ProtectedFolders::isProtectedPath(const QString &path) const

@@ -47,8 +47,9 @@ private:
     static size_t bucket(QStringView key);
     void insertKey(QSet<QString> &set, const QString &key);
     bool mayHold(const QSet<QString> &set, const QString &key) const;
-    bool matchesName(const QString &name) const;
-    bool isProtectedName(const QString &name) const;
+    // A name and its key(), made once for both.
+    bool matchesName(const QString &name, const QString &nameKey) const;
+    bool isProtectedName(const QString &nameKey) const;
     bool isProtectedPath(const QString &path) const;
 
     FileSystem *m_fileSystem = nullptr;
